@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds, then runs every test through CTest under Wine, headless when there is no display,
+# with code page 932 and a fixed time zone. Ends with CTest's summary; non-zero on any failure.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/env.sh"
+
+bash "$here/build.sh"
+
+. "$here/xvfb.sh"
+cleanup() { [ -n "$VM_XVFB_PID" ] && kill "$VM_XVFB_PID" 2>/dev/null; true; }
+trap cleanup EXIT
+
+wineserver -p </dev/null >/dev/null 2>&1 || true
+cd "$VM_BUILD"
+ctest --output-on-failure "$@"

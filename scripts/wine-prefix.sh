@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Prepares the private Wine prefix once: 32-bit, no Mono/Gecko prompts, Japanese fonts mapped to
+# the IPA fonts, no window-manager waits under Xvfb. Starts the persistent wineserver and the
+# prefix's service processes so later Wine starts are fast and do not hold CTest's pipes.
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+stamp="$WINEPREFIX/.vellmarin-ready"
+if [ ! -f "$stamp" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+    key='HKCU\Software\Wine\Fonts\Replacements'
+    for face in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic" "ＭＳ ＵＩ Ｇｏｔｈｉｃ"; do
+        reg "$key" /v "$face" /t REG_SZ /d "IPAPGothic"
+    done
+    for face in "ＭＳ ゴシック" "MS Gothic"; do
+        reg "$key" /v "$face" /t REG_SZ /d "IPAGothic"
+    done
+    reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+    reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N
+    wineserver -w || true
+    touch "$stamp"
+fi
+
+# One persistent server for every Wine start that follows, then the prefix's services.
+wineserver -p </dev/null >/dev/null 2>&1 || true
+wine wineboot </dev/null >/dev/null 2>&1 || true

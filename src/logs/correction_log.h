@@ -1,0 +1,14 @@
+// The yearly CSV correction log, plus the local date-time text and the write-failure box that
+// the event log shares.
+#pragma once
+#include <windows.h>
+#include <stddef.h>
+
+void AppendCorrectionLog(const char *errorText);
+char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size);  // "yyyy/MM/dd HH:mm:ss"
+void ShowLogWriteError(const char *message);
+
+// Replaceable by tests: the local time the logs stamp and name their files with, and the box that
+// reports a failed write (default MessageBoxA).
+extern void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time);
+extern int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

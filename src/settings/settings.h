@@ -1,0 +1,52 @@
+// The record of all persisted options and its INI file beside the executable, and the server
+// list that lives in a combo box but is stored in the same file.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+struct FontSettings {
+    char Name[64];          // face name, code page 932, at most 63 characters
+    int32_t Size;           // points
+    int32_t Bold;           // 0 or 1
+    uint8_t Italic;         // 0 or 1
+    uint8_t Underline;      // 0 or 1
+    uint8_t StrikeOut;      // 0 or 1
+    uint8_t Charset;        // Windows character set number
+    COLORREF Color;         // text colour 0x00BBGGRR
+    COLORREF BkColor;       // background colour
+};
+
+struct SettingsRecord {
+    int32_t StartupWait;    // seconds, 0..99
+    int32_t RetryWait;      // seconds, 5..99
+    int32_t RetryMax;       // 0..99
+    int32_t MinAdjust;      // milliseconds, 0..9999
+    int32_t AutoClose;
+    int32_t ErrorClose;
+    int32_t SaveLog;
+    int32_t SaveEventLog;
+    int32_t DispLeap;
+    int32_t FormStyle;      // 0 standard window, otherwise metallic bar
+    FontSettings Font;
+    COLORREF CustomColors[16];
+    int32_t Position;       // 0..7, see the placement table
+    int32_t Left;
+    int32_t Top;
+    int32_t RotateServer;
+    int32_t Hour24;
+    int32_t Topmost;
+    int32_t WaitLeap;
+};
+
+enum { ServerListMax = 32, ServerNameMax = 256 };
+
+extern SettingsRecord Settings;
+extern char ProgramDirectory[MAX_PATH];     // ends in a backslash
+extern char IniPath[MAX_PATH + 16];
+
+void ComputeProgramPaths(void);             // ProgramDirectory, then IniPath
+void LoadSettings(void);
+void SaveSettings(void);
+void SaveWindowPosition(HWND window);
+int LoadServerList(HWND combo);             // returns the number of entries appended (0..32)
+void SaveServerList(HWND combo);

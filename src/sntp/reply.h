@@ -1,0 +1,24 @@
+// Evaluation of a received reply: validation, offset and delay, correction of the system clock,
+// hand-off to the logs, and the leap-second items the state machine and display read.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+#include "sntp/ntp_time.h"
+
+enum { ClockErrorTextSize = 104 };
+
+extern int64_t ClockOffset;         // server minus local time, 100 ns units
+extern int CorrectionFailed;
+extern char ClockErrorText[ClockErrorTextSize];
+extern int LeapAnnounced;
+extern SYSTEMTIME LeapDate;         // UTC
+extern int LeapAtMidnight;
+extern int LeapNoticeSeconds;
+extern int LeapRecheckTicks;
+
+int ProcessReply(void);                         // 0 success, 1 failed; always ends the exchange
+int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
+void DumpReplyFields(const NtpFields *fields);
+
+// The one place the system clock is set. Tests replace it to record the requested UTC time.
+extern BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc);
