@@ -3,6 +3,8 @@
 #include "sntp/exchange.h"
 #include <stdarg.h>
 #include <stdio.h>
+#include "app/program.h"
+#include "sntp/reply.h"
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
                                      {}, 0, {0}, {}, {0}};
@@ -10,18 +12,318 @@ RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 HWND TestOutputBox;
 
-void StartNetwork(void) {}
-void StopNetwork(void) {}
-int StartExchange(const char *, int) { ExchangeRecord.ExchangeFailed = 1; return -1; }
-int OnHostResolved(WPARAM, LPARAM) { return -1; }
-int OnSocketNotify(WPARAM, LPARAM) { return -1; }
-int ExchangeTick(void) { return 0; }
-void CancelExchange(void) {}
-void CloseExchange(void) { ExchangeRecord.phase = ExchangeIdle; }
+enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
+       TestLineSize = 1000 };
+
+static int StartupResult = -1;
+static WSADATA StartupData;
+
+// RtlGenRandom, looked up at run time so the program needs no import of advapi32.
+typedef BOOLEAN (WINAPI *RandomFunction)(PVOID buffer, ULONG length);
+static RandomFunction SystemRandom;
+static int SystemRandomLooked;
+
+void StartNetwork(void)
+{
+    ExchangeRecord.phase = ExchangeIdle;
+    StartupResult = WSAStartup(0x0101, &StartupData);
+    if (StartupResult != 0)
+        MessageBoxA(NULL, "WSAStartup() Error.", "ERROR", MB_OK);
+}
+
+void StopNetwork(void)
+{
+    CloseExchange();
+    WSACleanup();
+}
+
 void SetResultMessage(const char *text)
 {
     snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s", text);
+    AppendTestLine("%s", text);
 }
-void AppendTestLine(const char *, ...) {}
-void ClearTestOutput(void) {}
-int FailExchange(void) { ExchangeRecord.ExchangeFailed = 1; CloseExchange(); return 1; }
+
+void AppendTestLine(const char *format, ...)
+{
+    if (TestOutputBox == NULL)
+        return;
+    char line[TestLineSize];
+    va_list args;
+    va_start(args, format);
+    int length = vsnprintf(line, sizeof line - 2, format, args);
+    va_end(args);
+    if (length < 0)
+        length = 0;
+    if (length > (int)sizeof line - 3)
+        length = (int)sizeof line - 3;
+    line[length] = '\r';
+    line[length + 1] = '\n';
+    line[length + 2] = '\0';
+    int end = GetWindowTextLengthA(TestOutputBox);
+    SendMessageA(TestOutputBox, EM_SETSEL, (WPARAM)end, (LPARAM)end);
+    SendMessageA(TestOutputBox, EM_REPLACESEL, FALSE, (LPARAM)line);
+}
+
+void ClearTestOutput(void)
+{
+    if (TestOutputBox != NULL)
+        SetWindowTextA(TestOutputBox, "");
+}
+
+void CloseExchange(void)
+{
+    if (ExchangeRecord.lookupHandle != 0) {
+        WSACancelAsyncRequest(ExchangeRecord.lookupHandle);
+        ExchangeRecord.lookupHandle = 0;
+    }
+    if (ExchangeRecord.socket != INVALID_SOCKET) {
+        WSAAsyncSelect(ExchangeRecord.socket, ClockWindow, 0, 0);
+        shutdown(ExchangeRecord.socket, 2);
+        closesocket(ExchangeRecord.socket);
+        ExchangeRecord.socket = INVALID_SOCKET;
+    }
+    ExchangeRecord.phase = ExchangeIdle;
+}
+
+int FailExchange(void)
+{
+    AppendTestLine("通信失敗");
+    ExchangeRecord.ExchangeFailed = 1;
+    CloseExchange();
+    return 1;
+}
+
+void CancelExchange(void)
+{
+    CloseExchange();
+    SetResultMessage("処理を中止しました。");
+}
+
+// A failure that ends the exchange before or instead of sending: message, flag, release.
+static int EndWithError(const char *message)
+{
+    SetResultMessage(message);
+    ExchangeRecord.ExchangeFailed = 1;
+    CloseExchange();
+    return -1;
+}
+
+static int IsFresh(const RecentServer *slot)
+{
+    return slot->address != 0 && TickCounter - slot->sentAt < (uint32_t)OneMinuteTicks;
+}
+
+static int RecentlyQueried(uint32_t address)
+{
+    for (int i = 0; i < RecentServerSlots; i++) {
+        if (RecentServers[i].address == address)
+            return IsFresh(&RecentServers[i]);
+    }
+    return 0;
+}
+
+static void RecordRecentServer(uint32_t address)
+{
+    for (int i = 0; i < RecentServerSlots; i++) {
+        if (!IsFresh(&RecentServers[i])) {
+            RecentServers[i].address = address;
+            RecentServers[i].sentAt = TickCounter;
+            return;
+        }
+    }
+}
+
+static int OpenSocket(void)
+{
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    if (s == INVALID_SOCKET) {
+        SetResultMessage("エラー：ソケット作成失敗");
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    ExchangeRecord.socket = s;
+    if (WSAAsyncSelect(s, ClockWindow, WM_SOCKET_NOTIFY, FD_READ) == SOCKET_ERROR) {
+        SetResultMessage("WSAAsyncSelect() ｴﾗｰ");
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    struct sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_port = 0;
+    local.sin_addr.s_addr = INADDR_ANY;
+    if (bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR &&
+        WSAGetLastError() != WSAEWOULDBLOCK) {
+        SetResultMessage("エラー：サーバへの接続失敗");
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    return 0;
+}
+
+// The bits of the Transmit Timestamp below one millisecond carry nothing of the clock (it is
+// read in whole milliseconds), so they are filled with random bits: a forger who cannot see the
+// request cannot guess the Originate Timestamp a true reply has to echo.
+static uint32_t RandomBits(void)
+{
+    if (!SystemRandomLooked) {
+        SystemRandomLooked = 1;
+        HMODULE advapi = LoadLibraryA("advapi32.dll");
+        if (advapi != NULL)
+            SystemRandom = (RandomFunction)(void (*)(void))GetProcAddress(advapi, "SystemFunction036");
+    }
+    uint32_t bits = 0;
+    if (SystemRandom != NULL && SystemRandom(&bits, sizeof bits))
+        return bits;
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    bits = (uint32_t)counter.QuadPart ^ (uint32_t)(counter.QuadPart >> 32) ^ GetTickCount() * 2654435761u;
+    return bits ^ (GetCurrentProcessId() << 16);
+}
+
+static int SendRequest(void)
+{
+    ZeroMemory(ExchangeRecord.requestBuffer, sizeof ExchangeRecord.requestBuffer);
+    ExchangeRecord.requestBuffer[0] = 0x23;
+    uint32_t noise = RandomBits() & 0x3FFFFFu;
+    GetSystemTime(&ExchangeRecord.sendTime);
+    ExchangeRecord.sendStamp = (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) |
+                               noise;
+    HostToNetworkTimestamp(ExchangeRecord.sendStamp,
+                           ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
+    struct sockaddr_in server = {};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(ServerPort);
+    server.sin_addr.s_addr = ExchangeRecord.address;
+    if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,
+               RequestBytesSent, 0, (struct sockaddr *)&server, sizeof server) == SOCKET_ERROR) {
+        SetResultMessage("エラー: 送信失敗");
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    RecordRecentServer(ExchangeRecord.address);
+    ExchangeRecord.phase = ExchangeAwaitingReply;
+    ExchangeRecord.phaseTicks = 0;
+    return 0;
+}
+
+static int ContinueWithAddress(void)
+{
+    if (ExchangeRecord.applyRetryRule && RecentlyQueried(ExchangeRecord.address))
+        return EndWithError("エラー：１分以内のリトライ不可");
+    if (OpenSocket() != 0 || SendRequest() != 0) {
+        CloseExchange();
+        return -1;
+    }
+    return 0;
+}
+
+int StartExchange(const char *serverName, int applyRetryRule)
+{
+    ExchangeRecord.applyRetryRule = applyRetryRule;
+    ExchangeRecord.phase = ExchangeIdle;
+    ExchangeRecord.phaseTicks = 0;
+    ExchangeRecord.ExchangeFailed = 0;
+    SetResultMessage("");
+    ClearTestOutput();
+    LeapNoticeSeconds = 0;
+    LeapAnnounced = 0;
+    CorrectionFailed = 0;
+    ClockOffset = 0;
+    ExchangeRecord.serverName = serverName;
+
+    const char *failure = NULL;
+    if (StartupResult != 0)
+        failure = "エラー: Winsock スタートアップエラー。";
+    else if (StartupData.wVersion != 0x0101)
+        failure = "エラー: Winsock のバージョンが違います。";
+    else if (serverName == NULL || serverName[0] == '\0')
+        failure = "エラー:サーバーを設定してください。";
+    if (failure != NULL) {
+        SetResultMessage(failure);
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    AppendTestLine("サーバー：%s", serverName);
+
+    ExchangeRecord.address = inet_addr(serverName);
+    if (ExchangeRecord.address != INADDR_NONE)
+        return ContinueWithAddress();
+
+    HANDLE lookup = WSAAsyncGetHostByName(ClockWindow, WM_HOST_RESOLVED, serverName,
+                                          ExchangeRecord.hostBuffer, HostBufferSize);
+    if (lookup == 0)
+        return EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗");
+    ExchangeRecord.lookupHandle = lookup;
+    ExchangeRecord.phase = ExchangeResolving;
+    ExchangeRecord.phaseTicks = 0;
+    return 0;
+}
+
+// The first IPv4 address of the completed lookup's host entry, or -1 when the entry holds none.
+// Every pointer of the entry is checked to lie inside hostBuffer before it is followed.
+static int FirstHostAddress(uint32_t *address)
+{
+    const char *begin = ExchangeRecord.hostBuffer;
+    const char *end = begin + HostBufferSize;
+    const struct hostent *entry = (const struct hostent *)begin;
+    if (entry->h_addrtype != AF_INET || entry->h_length != 4)
+        return -1;
+    const char *list = (const char *)entry->h_addr_list;
+    if (list < begin || list > end - (int)sizeof(char *))
+        return -1;
+    const char *first = entry->h_addr_list[0];
+    if (first == NULL || first < begin || first > end - 4)
+        return -1;
+    CopyMemory(address, first, 4);
+    return 0;
+}
+
+int OnHostResolved(WPARAM wParam, LPARAM lParam)
+{
+    if (ExchangeRecord.lookupHandle == 0 || (HANDLE)wParam != ExchangeRecord.lookupHandle)
+        return -1;
+    ExchangeRecord.lookupHandle = 0;
+    uint32_t address = 0;
+    if (WSAGETASYNCERROR(lParam) != 0 || FirstHostAddress(&address) != 0) {
+        EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗");
+        return 1;
+    }
+    ExchangeRecord.address = address;
+    const uint8_t *octet = (const uint8_t *)&ExchangeRecord.address;
+    AppendTestLine("IPアドレス：%d.%d.%d.%d", octet[0], octet[1], octet[2], octet[3]);
+    return ContinueWithAddress() == 0 ? 0 : 1;
+}
+
+int OnSocketNotify(WPARAM wParam, LPARAM lParam)
+{
+    if (ExchangeRecord.socket == INVALID_SOCKET || (SOCKET)wParam != ExchangeRecord.socket)
+        return -1;
+    if (WSAGETSELECTERROR(lParam) != 0) {
+        EndWithError("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ");
+        return 1;
+    }
+    // While a reply is being processed (a log error box may be pumping messages) a further
+    // datagram must not start a second evaluation.
+    if (WSAGETSELECTEVENT(lParam) != FD_READ || ExchangeRecord.phase == ExchangeProcessing)
+        return 0;
+    // A datagram from anyone but the server is dropped and the exchange keeps waiting.
+    return ProcessReply() < 0 ? 0 : 1;
+}
+
+int ExchangeTick(void)
+{
+    if (ExchangeRecord.phase == ExchangeResolving) {
+        if (++ExchangeRecord.phaseTicks > LookupTimeoutTicks) {
+            CloseExchange();
+            SetResultMessage("エラー：IPアドレス取得タイムアウト発生");
+            ExchangeRecord.ExchangeFailed = 1;
+            return 1;
+        }
+    } else if (ExchangeRecord.phase == ExchangeAwaitingReply) {
+        if (++ExchangeRecord.phaseTicks > ReplyTimeoutTicks) {
+            SetResultMessage("エラー：受信タイムアウト発生");
+            return FailExchange();
+        }
+    }
+    return 0;
+}

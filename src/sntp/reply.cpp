@@ -1,7 +1,13 @@
 // Evaluation of a received SNTP reply: validation, offset and delay, correction of the clock,
 // the hand-off to the logs and the leap-second items read by the state machine and display.
 #include "sntp/reply.h"
+#include <math.h>
+#include <stdio.h>
+#include "logs/correction_log.h"
+#include "logs/event_log.h"
+#include "settings/settings.h"
 #include "sntp/exchange.h"
+#include "sntp/leap_notice.h"
 
 int64_t ClockOffset;
 int CorrectionFailed;
@@ -14,6 +20,204 @@ int LeapRecheckTicks;
 
 BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc) = SetSystemTime;
 
-int ProcessReply(void) { return FailExchange(); }
-int ValidateReply(const NtpFields *) { return 0; }
-void DumpReplyFields(const NtpFields *) {}
+enum { ReceiveBufferSize = 50, MinimumReplySize = 48, MessageSize = 104, FieldTextSize = 100,
+       ServerPort = 123 };
+static const int64_t MaxRoundTrip = 20000000;      // 2 s in 100 ns units
+
+int ValidateReply(const NtpFields *fields)
+{
+    const char *failure = NULL;
+    if (fields->version != 4)
+        failure = "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。";
+    else if (fields->mode != 4)
+        failure = "ｴﾗｰ:ｻｰﾊﾞｰのﾓｰﾄﾞが違います。";
+    else if (((fields->receiveTimestamp ^ fields->transmitTimestamp) >> 63) != 0)
+        failure = "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ";
+    else if (fields->stratum < 1 || fields->stratum > 14)
+        failure = "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。";
+    else if (fields->transmitTimestamp == 0)
+        failure = "ｴﾗｰ:送信ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。";
+    else if (fields->originateTimestamp != ExchangeRecord.sendStamp)
+        failure = "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。";
+    if (failure == NULL)
+        return 0;
+    SetResultMessage(failure);
+    return -1;
+}
+
+void DumpReplyFields(const NtpFields *fields)
+{
+    if (TestOutputBox == NULL)
+        return;
+    static const char *const leapTexts[4] = {
+        "うるう秒警告なし", "UTCの最後の分は61秒(うるう秒挿入)",
+        "UTCの最後の分は59秒(うるう秒削除)", "サーバーの時計が同期していません"};
+    char text[FieldTextSize];
+    AppendTestLine("LI=%u, VN=%u, Mode=%u, Stratum=%u", fields->leap, fields->version,
+                   fields->mode, fields->stratum);
+    if (fields->leap != 0)
+        AppendTestLine("%s", leapTexts[fields->leap & 3]);
+    AppendTestLine("Poll Interval=%ssec",
+                   FormatScaledValue(text, sizeof text, ldexp(1.0, fields->poll)));
+    AppendTestLine("Precision=%ssec",
+                   FormatScaledValue(text, sizeof text, ldexp(1.0, fields->precision)));
+    AppendTestLine("Root Delay=%ssec",
+                   FormatScaledValue(text, sizeof text, fields->rootDelay / 65536.0));
+    AppendTestLine("Root Dispersion=%ssec",
+                   FormatScaledValue(text, sizeof text, fields->rootDispersion / 65536.0));
+    if (fields->stratum == 1)
+        AppendTestLine("Reference Identifier=%.4s", (const char *)fields->referenceId);
+    AppendTestLine("Reference Timestamp=%s",
+                   FormatNtpTimestamp(fields->referenceTimestamp, text, sizeof text));
+    AppendTestLine("Originate Timestamp=%s",
+                   FormatNtpTimestamp(fields->originateTimestamp, text, sizeof text));
+    AppendTestLine("Receive Timestamp=%s",
+                   FormatNtpTimestamp(fields->receiveTimestamp, text, sizeof text));
+    AppendTestLine("Transmit Timestamp=%s",
+                   FormatNtpTimestamp(fields->transmitTimestamp, text, sizeof text));
+    AppendTestLine("Destination Timestamp=%s",
+                   FormatUtcTimestamp(&ExchangeRecord.receiveTime, text, sizeof text));
+}
+
+// The local clock's error in seconds (local minus server), three decimals truncated toward zero.
+static void FormatClockError(int64_t offset)
+{
+    uint64_t a = offset < 0 ? (uint64_t)0 - (uint64_t)offset : (uint64_t)offset;
+    const char *sign = offset > 0 ? "-" : "";
+    unsigned long ms = (unsigned long)((a % 10000000) / 10000);
+    uint64_t s = a / 10000000;
+    unsigned long high = (unsigned long)(s / 1000000);
+    unsigned long low = (unsigned long)(s % 1000000);
+    if (high != 0)
+        snprintf(ClockErrorText, sizeof ClockErrorText, "%s%lu%06lu.%03lu", sign, high, low, ms);
+    else
+        snprintf(ClockErrorText, sizeof ClockErrorText, "%s%lu.%03lu", sign, low, ms);
+}
+
+static void WriteDelayLine(int64_t delay)
+{
+    if (delay < 0)
+        AppendTestLine("往復の遅延時間=0sec");
+    else
+        AppendTestLine("往復の遅延時間=%.1lfmsec", delay / 10000.0 + 0.5);
+}
+
+static int FailReply(const char *message)
+{
+    SetResultMessage(message);
+    return FailExchange();
+}
+
+// Receives one datagram of at most 50 bytes. Returns its length, -1 for a failed receive
+// (a longer datagram included) and -2 for a datagram that did not come from the server.
+static int ReceiveDatagram(uint8_t *buffer)
+{
+    struct sockaddr_in from = {};
+    int fromLength = sizeof from;
+    int received = recvfrom(ExchangeRecord.socket, (char *)buffer, ReceiveBufferSize, 0,
+                            (struct sockaddr *)&from, &fromLength);
+    int fromKnown = fromLength >= (int)sizeof from && from.sin_family == AF_INET;
+    int fromServer = fromKnown && from.sin_addr.s_addr == ExchangeRecord.address &&
+                     from.sin_port == htons(ServerPort);
+    if (received == SOCKET_ERROR) {
+        // A truncated datagram is refused, but one that visibly came from elsewhere is
+        // dropped like any other stranger's.
+        if (WSAGetLastError() == WSAEMSGSIZE && fromKnown && !fromServer)
+            return -2;
+        return -1;
+    }
+    return fromServer ? received : -2;
+}
+
+int ProcessReply(void)
+{
+    // t4 first: nothing done with the datagram may enter the measured delay.
+    ExchangeRecord.phase = ExchangeProcessing;
+    GetSystemTime(&ExchangeRecord.receiveTime);
+
+    uint8_t received[ReceiveBufferSize] = {0};
+    int length = ReceiveDatagram(received);
+    if (length == -2) {
+        ExchangeRecord.phase = ExchangeAwaitingReply;
+        return -1;
+    }
+    if (length < 0)
+        return FailReply("エラー:データ受信失敗。");
+    if (length < MinimumReplySize)
+        return FailReply("エラー:受信データ長エラー");
+
+    NtpFields fields;
+    DecodeNtpPacket(received, length, &fields);
+    DumpReplyFields(&fields);
+    if (ValidateReply(&fields) != 0)
+        return FailExchange();
+
+    if (fields.leap == 3) {
+        snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s",
+                 "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。");
+        if (Settings.SaveEventLog) {
+            ClockErrorText[0] = '\0';
+            AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
+                           &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+        }
+        return FailExchange();
+    }
+
+    int64_t t1 = (int64_t)SystemTimeToFileTime64(&ExchangeRecord.sendTime);
+    int64_t t2 = (int64_t)NtpToFileTime(fields.receiveTimestamp);
+    int64_t t3 = (int64_t)NtpToFileTime(fields.transmitTimestamp);
+    int64_t t4 = (int64_t)SystemTimeToFileTime64(&ExchangeRecord.receiveTime);
+    ClockOffset = ((t2 - t1) + (t3 - t4)) / 2;
+    int64_t delay = (t4 - t1) - (t3 - t2);
+    if (t1 > t4 || t2 > t3 || t4 - t1 > MaxRoundTrip)
+        return FailReply("エラー：通信中の時刻修正を検出");
+
+    WriteDelayLine(delay);
+    FormatClockError(ClockOffset);
+
+    char message[MessageSize];
+    uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
+    uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
+    if (magnitude >= threshold) {
+        // A fresh reading: the time spent since t4 must not enter the correction.
+        SYSTEMTIME now;
+        GetSystemTime(&now);
+        SYSTEMTIME corrected = FileTime64ToSystemTime(SystemTimeToFileTime64(&now) + ClockOffset);
+        if (SetSystemClock(&corrected)) {
+            snprintf(message, sizeof message, "%s 秒の誤差を補正しました。", ClockErrorText);
+        } else {
+            CorrectionFailed = 1;
+            snprintf(message, sizeof message, "時計を変更できませんでした。誤差は %s 秒です。",
+                     ClockErrorText);
+        }
+    } else {
+        snprintf(message, sizeof message, "時計の誤差は %s 秒です。", ClockErrorText);
+    }
+    SetResultMessage(message);
+
+    if (Settings.SaveLog)
+        AppendCorrectionLog(ClockErrorText);
+    if (Settings.SaveEventLog && fields.leap != 0)
+        AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
+                       &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+
+    if (Settings.DispLeap && (fields.leap == 1 || fields.leap == 2)) {
+        LeapAnnounced = 1;
+        LeapDate = NtpToSystemTime(fields.transmitTimestamp);
+        LeapAtMidnight = fields.leap == 1 && LeapDate.wHour == 0 && LeapDate.wMinute == 0 &&
+                         LeapDate.wSecond == 0;
+        BuildLeapNotice(&fields);
+        LeapNoticeSeconds = 30;
+        LeapRecheckTicks = 240;
+    } else {
+        LeapAtMidnight = 0;
+        LeapRecheckTicks = 0;
+        LeapNoticeSeconds = 0;
+        LeapAnnounced = 0;
+    }
+
+    AppendTestLine("通信成功");
+    ExchangeRecord.ExchangeFailed = 0;
+    CloseExchange();
+    return 0;
+}
