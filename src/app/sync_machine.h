@@ -1,6 +1,7 @@
 // The synchronisation state machine: one table of handlers indexed by state and event, and the
 // work of every 250 ms timer tick.
 #pragma once
+#include <windows.h>
 #include <stdint.h>
 
 enum SyncState {
@@ -35,3 +36,26 @@ void BeginStartDelay(void);
 void SelectNextServer(void);
 const char *SelectedServerName(void);
 void SetControlsEnabled(int enable);
+
+// Shared steps, also used by the window procedure and the tests.
+void UpdateToolTipText(const char *text);
+int StartExchangeUi(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once
+void ShowResult(void);
+void AutomaticAttempt(void);
+void AfterFailure(void);
+void FinishRun(void);
+
+// Everything the machine asks of the exchange layer, the property sheet and the clock, in one
+// record so tests can script exchanges and time. Defaults are the program's own functions.
+struct SyncServicesRecord {
+    int (*startExchange)(const char *serverName, int applyRetryRule);
+    int (*exchangeTick)(void);
+    void (*closeExchange)(void);
+    void (*cancelExchange)(void);
+    void (*runPropertySheet)(void);
+    const char *(*testServerName)(void);
+    void (*setTestControlsEnabled)(int enable);
+    void (WINAPI *readUtcTime)(LPSYSTEMTIME time);
+};
+
+extern SyncServicesRecord SyncServices;

@@ -1,0 +1,401 @@
+// The synchronisation state machine: start-up delay, queries, retries with rotation, server tests,
+// leap-second waits and closing itself, as one table of handlers indexed by state and event.
+#include "app/sync_machine.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "app/program.h"
+#include "resource.h"
+#include "clockwin/display.h"
+#include "clockwin/drawn_buttons.h"
+#include "clockwin/layout.h"
+#include "settings/settings.h"
+#include "settings/sheet/property_sheet.h"
+#include "settings/sheet/server_page.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+
+SyncState CurrentState = Idle;
+uint32_t StateTicks = 0;
+int32_t RetriesLeft = 0;
+int LeapWaitAnnounce = 0;
+
+SyncServicesRecord SyncServices = {
+    StartExchange,   ExchangeTick,   CloseExchange,          CancelExchange,
+    RunPropertySheet, TestServerName, SetTestControlsEnabled, GetSystemTime,
+};
+
+static SYSTEMTIME LastSecondSeen;
+static char SelectedName[ServerNameMax + 1];
+// The exchange keeps a pointer to its server name for as long as it runs, so the name gets a
+// buffer of its own that nothing else rewrites meanwhile.
+static char QueryServerName[ServerNameMax + 1];
+
+static const char MainTitle[] = "vellmarin";
+static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
+static const char RunToolText[] = "時刻合わせ";
+static const char StopToolText[] = "中止";
+
+enum { TicksPerSecond = 1000 / 250, CloseTicksStandard = 12, CloseTicksBar = 24 };
+
+static void CopyBounded(char *out, size_t size, const char *text)
+{
+    snprintf(out, size, "%s", text ? text : "");
+}
+
+// Length of the longest prefix of text that fits in limit bytes without splitting a
+// double-byte character of code page 932.
+static size_t FittingPrefix(const char *text, size_t limit)
+{
+    size_t used = 0;
+    while (text[used] != '\0') {
+        size_t step = IsDBCSLeadByteEx(932, (BYTE)text[used]) && text[used + 1] != '\0' ? 2 : 1;
+        if (used + step > limit)
+            break;
+        used += step;
+    }
+    return used;
+}
+
+// "<message> あと<n>回ﾘﾄﾗｲします。" cut to the status line's size; the message gives way so the
+// retry count stays readable.
+static void ComposeRetryText(char *out, size_t size, const char *message, int count)
+{
+    char suffix[64];
+    snprintf(suffix, sizeof suffix, " あと%d回ﾘﾄﾗｲします。", count);
+    size_t suffixLength = strlen(suffix);
+    size_t room = size - 1 > suffixLength ? size - 1 - suffixLength : 0;
+    size_t kept = FittingPrefix(message, room);
+    memcpy(out, message, kept);
+    snprintf(out + kept, size - kept, "%s", suffix);
+}
+
+void EnterState(SyncState state)
+{
+    StateTicks = 0;
+    CurrentState = state;
+    if (ClockWindow)
+        SetWindowTextA(ClockWindow, state == LeapWait ? LeapWaitTitle : MainTitle);
+}
+
+void BeginStartDelay(void)
+{
+    RetriesLeft = Settings.RetryMax;
+    EnterState(StartDelay);
+}
+
+const char *SelectedServerName(void)
+{
+    SelectedName[0] = '\0';
+    if (!ServerCombo)
+        return SelectedName;
+    LRESULT index = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR)
+        return SelectedName;
+    LRESULT length = SendMessageA(ServerCombo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (length == CB_ERR || length < 0)
+        return SelectedName;
+    if (length <= ServerNameMax) {
+        SendMessageA(ServerCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)SelectedName);
+        SelectedName[ServerNameMax] = '\0';
+        return SelectedName;
+    }
+    // Longer than any list entry may be: fetch it whole, keep what fits.
+    char *whole = (char *)malloc((size_t)length + 1);
+    if (!whole)
+        return SelectedName;
+    whole[0] = '\0';
+    SendMessageA(ServerCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)whole);
+    whole[length] = '\0';
+    CopyBounded(SelectedName, sizeof SelectedName, whole);
+    free(whole);
+    return SelectedName;
+}
+
+void SelectNextServer(void)
+{
+    if (!ServerCombo)
+        return;
+    LRESULT index = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
+    LRESULT count = SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0);
+    if (index == CB_ERR || index < 0)
+        index = 0;
+    index += 1;
+    if (count == CB_ERR || index >= count)
+        index = 0;
+    SendMessageA(ServerCombo, CB_SETCURSEL, (WPARAM)index, 0);
+}
+
+void UpdateToolTipText(const char *text)
+{
+    if (!ToolTipWindow || !RunButton)
+        return;
+    SendMessageA(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
+    TOOLINFOA tool;
+    memset(&tool, 0, sizeof tool);
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = RunButton;
+    tool.uId = IDC_RUN_BUTTON;
+    GetClientRect(RunButton, &tool.rect);
+    tool.hinst = ProgramInstance;
+    tool.lpszText = (LPSTR)text;
+    SendMessageA(ToolTipWindow, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
+    SendMessageA(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
+}
+
+void SetControlsEnabled(int enable)
+{
+    BOOL on = enable ? TRUE : FALSE;
+    if (ServerCombo)
+        EnableWindow(ServerCombo, on);
+    if (OptionsButton)
+        EnableWindow(OptionsButton, on);
+    if (Settings.FormStyle == StandardStyle) {
+        if (RunButton)
+            SetWindowTextA(RunButton, enable ? "実行" : "中止");
+    } else {
+        if (CloseButton)
+            EnableWindow(CloseButton, on);
+        if (ServerSwitchButton)
+            EnableWindow(ServerSwitchButton, on);
+        if (MinimizeButton)
+            EnableWindow(MinimizeButton, on);
+        if (RunButton)
+            SetDrawnButtonGlyph(RunButton, enable ? GlyphRun : GlyphStop);
+    }
+    UpdateToolTipText(enable ? RunToolText : StopToolText);
+}
+
+int StartExchangeUi(const char *serverName, int applyRetryRule)
+{
+    CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
+    if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
+        return -1;
+    StatusHold = -1;
+    SetStatusText("サーバーとの通信中...");
+    SetControlsEnabled(0);
+    return 0;
+}
+
+void ShowResult(void)
+{
+    StatusHold = 3;
+    SetStatusText(ExchangeRecord.ResultMessage);
+    SetControlsEnabled(1);
+}
+
+void FinishRun(void)
+{
+    StatusHold = 3;
+    ShowStatusText();
+    if (LeapAnnounced && Settings.WaitLeap) {
+        LeapWaitAnnounce = 1;
+        EnterState(LeapWait);
+    } else if (Settings.AutoClose && (!ExchangeRecord.ExchangeFailed || Settings.ErrorClose)) {
+        EnterState(ClosePending);
+    } else {
+        EnterState(Idle);
+    }
+}
+
+void AfterFailure(void)
+{
+    ShowResult();
+    if (RetriesLeft <= 0) {
+        FinishRun();
+        return;
+    }
+    char text[StatusTextSize];
+    ComposeRetryText(text, sizeof text, ExchangeRecord.ResultMessage, RetriesLeft);
+    StatusHold = -1;
+    SetStatusText(text);
+    RetriesLeft -= 1;
+    EnterState(RetryDelay);
+}
+
+void AutomaticAttempt(void)
+{
+    if (StartExchangeUi(SelectedServerName(), 1) == 0)
+        EnterState(Querying);
+    else
+        AfterFailure();
+}
+
+// Handlers of the table.
+
+static void ManualStart(void)
+{
+    RetriesLeft = 0;
+    if (StartExchangeUi(SelectedServerName(), 0) == 0) {
+        EnterState(Querying);
+        return;
+    }
+    StatusHold = 3;
+    SetStatusText(ExchangeRecord.ResultMessage);
+    EnterState(Idle);
+}
+
+static void TestDone(void);
+
+static void OpenSettings(void)
+{
+    LeapNoticeSeconds = 0;
+    StatusHold = 0;
+    ShowDateTime();
+    EnterState(SettingsOpen);
+    SyncServices.runPropertySheet();
+    // The sheet can only close during a test if something forced it shut; the test must not
+    // outlive it with the clock window's controls still locked.
+    if (CurrentState == TestQuerying) {
+        SyncServices.cancelExchange();
+        TestDone();
+    }
+    ShowDateTime();
+    EnterState(Idle);
+}
+
+static void StartDelayTick(void)
+{
+    StateTicks += 1;
+    if ((int64_t)StateTicks >= (int64_t)Settings.StartupWait * TicksPerSecond)
+        AutomaticAttempt();
+}
+
+static void QueryTick(void)
+{
+    if (SyncServices.exchangeTick() != 0)
+        AfterFailure();
+}
+
+static void QueryDone(void)
+{
+    if (ExchangeRecord.ExchangeFailed) {
+        AfterFailure();
+        return;
+    }
+    ShowResult();
+    FinishRun();
+}
+
+static void AbortQuery(void)
+{
+    SyncServices.closeExchange();
+    ShowResult();
+    StatusHold = 3;
+    SetStatusText("処理を中止しました。");
+    EnterState(Idle);
+}
+
+static void RetryDelayTick(void)
+{
+    StateTicks += 1;
+    if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
+        if (Settings.RotateServer)
+            SelectNextServer();
+        AutomaticAttempt();
+    }
+}
+
+static void CloseTick(void)
+{
+    StateTicks += 1;
+    uint32_t due = Settings.FormStyle != StandardStyle ? CloseTicksBar : CloseTicksStandard;
+    if (StateTicks >= due && LeapNoticeSeconds == 0 && ClockWindow)
+        SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
+}
+
+static void TestStart(void)
+{
+    if (StartExchangeUi(SyncServices.testServerName(), 0) != 0) {
+        StatusHold = 3;
+        ShowStatusText();
+        EnterState(SettingsOpen);
+        return;
+    }
+    SyncServices.setTestControlsEnabled(0);
+    EnterState(TestQuerying);
+}
+
+static void TestDone(void)
+{
+    ShowResult();
+    SyncServices.setTestControlsEnabled(1);
+    EnterState(SettingsOpen);
+}
+
+static void TestTick(void)
+{
+    if (SyncServices.exchangeTick() != 0)
+        TestDone();
+}
+
+static void TestAbort(void)
+{
+    SyncServices.cancelExchange();
+    TestDone();
+}
+
+static void LeapWaitTick(void)
+{
+    if (LeapWaitAnnounce && LeapNoticeSeconds == 0) {
+        LeapWaitAnnounce = 0;
+        SetStatusText("うるう秒補正まで待機しています");
+        if (Settings.AutoClose && ClockWindow)
+            ShowWindow(ClockWindow, SW_MINIMIZE);
+    }
+    if (LeapAtMidnight && LeapRecheckTicks == 0) {
+        LeapAtMidnight = 0;
+        AutomaticAttempt();
+        return;
+    }
+    StateTicks += 1;
+    if (StateTicks >= OneMinuteTicks) {
+        StateTicks = 0;
+        SYSTEMTIME now;
+        SyncServices.readUtcTime(&now);
+        if (now.wDay != LeapDate.wDay)
+            AutomaticAttempt();
+    }
+}
+
+typedef void SyncHandler(void);
+
+// What each event does in each state; null means the event is ignored there.
+static SyncHandler *const SyncTable[SyncStateCount][SyncEventCount] = {
+    //                  Tick            ExchangeDone  SyncButton   SettingsButton
+    /* Idle         */ {nullptr,        nullptr,      ManualStart, OpenSettings},
+    /* StartDelay   */ {StartDelayTick, nullptr,      ManualStart, OpenSettings},
+    /* Querying     */ {QueryTick,      QueryDone,    AbortQuery,  nullptr},
+    /* RetryDelay   */ {RetryDelayTick, nullptr,      ManualStart, OpenSettings},
+    /* ClosePending */ {CloseTick,      nullptr,      ManualStart, OpenSettings},
+    /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr},
+    /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr},
+    /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings},
+};
+
+void Dispatch(SyncEvent event)
+{
+    if ((unsigned)CurrentState >= SyncStateCount || (unsigned)event >= SyncEventCount)
+        return;
+    SyncHandler *handler = SyncTable[CurrentState][event];
+    if (handler)
+        handler();
+}
+
+void TimerTick(void)
+{
+    TickCounter += 1;
+    SYSTEMTIME now;
+    SyncServices.readUtcTime(&now);
+    if (now.wSecond != LastSecondSeen.wSecond) {
+        LastSecondSeen = now;
+        RefreshClockDisplay();
+    }
+    if (LeapRecheckTicks != 0)
+        LeapRecheckTicks -= 1;
+    Dispatch(Tick);
+}
