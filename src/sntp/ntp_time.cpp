@@ -1,0 +1,132 @@
+// Conversions between NTP timestamps, 64-bit FILETIME counts and UTC calendar time, the decoding
+// of a received SNTP message, and the fixed text form of a UTC instant.
+#include "sntp/ntp_time.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <winsock.h>
+
+static const uint64_t FractionUnitsPerSecond = 0x100000000ULL;
+
+uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                            WORD milliseconds)
+{
+    SYSTEMTIME time;
+    memset(&time, 0, sizeof time);
+    time.wYear = year;
+    time.wMonth = month;
+    time.wDay = day;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    time.wMilliseconds = milliseconds;
+    return SystemTimeToFileTime64(&time);
+}
+
+// An invalid calendar time (month 13, 30 February) gives 0 rather than whatever the stack held.
+uint64_t SystemTimeToFileTime64(const SYSTEMTIME *time)
+{
+    FILETIME fileTime;
+    if (!SystemTimeToFileTime(time, &fileTime))
+        return 0;
+    return ((uint64_t)fileTime.dwHighDateTime << 32) | fileTime.dwLowDateTime;
+}
+
+SYSTEMTIME FileTime64ToSystemTime(uint64_t fileTime)
+{
+    FILETIME split;
+    SYSTEMTIME time;
+    memset(&time, 0, sizeof time);
+    split.dwLowDateTime = (DWORD)fileTime;
+    split.dwHighDateTime = (DWORD)(fileTime >> 32);
+    if (!FileTimeToSystemTime(&split, &time))
+        memset(&time, 0, sizeof time);
+    return time;
+}
+
+NtpTimestamp SystemTimeToNtp(const SYSTEMTIME *time)
+{
+    uint64_t sinceEpoch = SystemTimeToFileTime64(time) - NtpEpochFileTime;
+    // Only the low 32 bits of the seconds travel: from 2036-02-07 on they wrap into era 1.
+    uint32_t seconds = (uint32_t)(sinceEpoch / FileTimeUnitsPerSecond);
+    uint32_t fraction = (uint32_t)(((uint64_t)time->wMilliseconds << 32) / 1000);
+    return ((uint64_t)seconds << 32) | fraction;
+}
+
+uint64_t NtpToFileTime(NtpTimestamp stamp)
+{
+    uint64_t seconds = stamp >> 32;
+    uint64_t fraction = stamp & 0xFFFFFFFFULL;
+    // Seconds with the top bit clear lie in era 1 (2036-02-07 to 2104-02-26); the rest in era 0.
+    if (!(seconds & 0x80000000ULL))
+        seconds += FractionUnitsPerSecond;
+    uint64_t fraction100 = (fraction * FileTimeUnitsPerSecond) >> 32;
+    return seconds * FileTimeUnitsPerSecond + fraction100 + NtpEpochFileTime;
+}
+
+SYSTEMTIME NtpToSystemTime(NtpTimestamp stamp)
+{
+    return FileTime64ToSystemTime(NtpToFileTime(stamp));
+}
+
+void HostToNetworkTimestamp(NtpTimestamp stamp, uint8_t out[8])
+{
+    uint32_t seconds = htonl((u_long)(stamp >> 32));
+    uint32_t fraction = htonl((u_long)(stamp & 0xFFFFFFFFULL));
+    memcpy(out, &seconds, 4);
+    memcpy(out + 4, &fraction, 4);
+}
+
+NtpTimestamp NetworkToHostTimestamp(const uint8_t in[8])
+{
+    uint32_t seconds;
+    uint32_t fraction;
+    memcpy(&seconds, in, 4);
+    memcpy(&fraction, in + 4, 4);
+    return ((uint64_t)ntohl(seconds) << 32) | ntohl(fraction);
+}
+
+static uint32_t ReadBigEndian32(const uint8_t *in)
+{
+    uint32_t value;
+    memcpy(&value, in, 4);
+    return ntohl(value);
+}
+
+void DecodeNtpPacket(const uint8_t *bytes, int length, NtpFields *fields)
+{
+    (void)length;
+    const NtpPacket *packet = (const NtpPacket *)bytes;
+    fields->leap = packet->liVnMode >> 6;
+    fields->version = (packet->liVnMode >> 3) & 7;
+    fields->mode = packet->liVnMode & 7;
+    fields->stratum = packet->stratum;
+    fields->poll = packet->poll;
+    fields->precision = packet->precision;
+    fields->rootDelay = ReadBigEndian32(packet->rootDelay);
+    fields->rootDispersion = ReadBigEndian32(packet->rootDispersion);
+    memcpy(fields->referenceId, packet->referenceId, 4);
+    fields->referenceTimestamp = NetworkToHostTimestamp(packet->referenceTimestamp);
+    fields->originateTimestamp = NetworkToHostTimestamp(packet->originateTimestamp);
+    fields->receiveTimestamp = NetworkToHostTimestamp(packet->receiveTimestamp);
+    fields->transmitTimestamp = NetworkToHostTimestamp(packet->transmitTimestamp);
+}
+
+char *FormatUtcTimestamp(const SYSTEMTIME *time, char *out, size_t size)
+{
+    char date[100] = "";
+    char clock[100] = "";
+    if (!GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date))
+        date[0] = '\0';
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, "HH:mm:ss", clock, sizeof clock))
+        clock[0] = '\0';
+    if (size > 0)
+        snprintf(out, size, "%s %s.%03d(UTC)", date, clock, (int)time->wMilliseconds);
+    return out;
+}
+
+char *FormatNtpTimestamp(NtpTimestamp stamp, char *out, size_t size)
+{
+    SYSTEMTIME time = NtpToSystemTime(stamp);
+    return FormatUtcTimestamp(&time, out, size);
+}
