@@ -1,0 +1,233 @@
+// The one record of persisted options and its INI file beside the executable, and the server
+// list, which lives in the clock window's server selector but is stored in the same file.
+#include "settings/settings.h"
+
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+SettingsRecord Settings;
+char ProgramDirectory[MAX_PATH];
+char IniPath[MAX_PATH + 16];
+
+static const char IniFileName[] = "vellmarin.ini";
+static const char DefaultFontName[] = "ＭＳ Ｐゴシック";
+
+void ComputeProgramPaths(void)
+{
+    char modulePath[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
+    if (length >= sizeof modulePath)
+        length = sizeof modulePath - 1;
+    modulePath[length] = '\0';
+
+    // Drive and directory: everything up to the last separator, or the drive alone ("C:x.exe").
+    size_t keep = 0;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = (unsigned char)modulePath[i];
+        if (c == '\\' || c == '/' || (c == ':' && i == 1))
+            keep = i + 1;
+        else if (IsDBCSLeadByte((BYTE)c) && i + 1 < length)
+            ++i;  // a trail byte 0x5C is part of the character, not a separator
+    }
+    if (keep >= sizeof ProgramDirectory)
+        keep = sizeof ProgramDirectory - 1;
+    memcpy(ProgramDirectory, modulePath, keep);
+    ProgramDirectory[keep] = '\0';
+    snprintf(IniPath, sizeof IniPath, "%s%s", ProgramDirectory, IniFileName);
+}
+
+// Reads a signed decimal number. A missing key, or text that does not start with a number,
+// gives the default; values beyond 32 bits saturate instead of wrapping into small numbers.
+static int32_t ReadInteger(const char *section, const char *key, int32_t fallback)
+{
+    char text[64];
+    GetPrivateProfileStringA(section, key, "", text, sizeof text, IniPath);
+    const char *p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    int negative = 0;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    if (*p < '0' || *p > '9')
+        return fallback;
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (value <= (long long)INT_MAX + 1)
+            value = value * 10 + (*p - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return (int32_t)value;
+}
+
+static int32_t Clamp(int32_t value, int32_t low, int32_t high)
+{
+    if (value < low)
+        return low;
+    if (value > high)
+        return high;
+    return value;
+}
+
+// Copies at most size - 1 bytes of a code page 932 text without splitting a two-byte character.
+static void CopyWholeCharacters(char *out, size_t size, const char *text)
+{
+    size_t n = 0;
+    while (text[n] != '\0') {
+        size_t step = (IsDBCSLeadByte((BYTE)text[n]) && text[n + 1] != '\0') ? 2 : 1;
+        if (n + step > size - 1)
+            break;
+        n += step;
+    }
+    memcpy(out, text, n);
+    out[n] = '\0';
+}
+
+void LoadSettings(void)
+{
+    SettingsRecord &s = Settings;
+    s.MinAdjust = Clamp(ReadInteger("SETUP", "MinAdjust", 100), 0, 9999);
+    s.AutoClose = ReadInteger("SETUP", "AutoClose", 1);
+    s.ErrorClose = ReadInteger("SETUP", "ErrorClose", 0);
+    s.SaveLog = ReadInteger("SETUP", "SaveLog", 0);
+    s.SaveEventLog = ReadInteger("SETUP", "SaveEventLog", 0);
+    s.DispLeap = ReadInteger("SETUP", "DispLeap", 0);
+    s.FormStyle = ReadInteger("SETUP", "FormStyle", 0);
+    s.StartupWait = Clamp(ReadInteger("SETUP", "StartupWait", 1), 0, 99);
+    s.RetryMax = Clamp(ReadInteger("SETUP", "RetryMax", 10), 0, 99);
+    s.RetryWait = Clamp(ReadInteger("SETUP", "RetryWait", 5), 5, 99);
+    s.RotateServer = ReadInteger("SETUP", "RotateServer", 1);
+    s.Hour24 = ReadInteger("SETUP", "Hour24", 1);
+    s.Topmost = ReadInteger("SETUP", "Topmost", 0);
+    s.WaitLeap = ReadInteger("SETUP", "WaitLeap", 0);
+    s.Position = ReadInteger("WINDOW", "Position", 0);
+    s.Top = ReadInteger("WINDOW", "Top", 0);
+    s.Left = ReadInteger("WINDOW", "Left", 0);
+
+    // Read more than fits so that a long name is cut at a character boundary, not mid-character.
+    char name[1024];
+    GetPrivateProfileStringA("FONT", "Name", DefaultFontName, name, sizeof name, IniPath);
+    CopyWholeCharacters(s.Font.Name, sizeof s.Font.Name, name);
+    s.Font.Size = ReadInteger("FONT", "Size", 20);
+    int32_t style = ReadInteger("FONT", "Style", 0);
+    s.Font.Bold = (style & 1) ? 1 : 0;
+    s.Font.Italic = (style & 2) ? 1 : 0;
+    s.Font.Underline = (style & 4) ? 1 : 0;
+    s.Font.StrikeOut = (style & 8) ? 1 : 0;
+    s.Font.Charset = (uint8_t)(ReadInteger("FONT", "Charset", 0) & 0xFF);
+    s.Font.Color = (COLORREF)ReadInteger("FONT", "Color", 0);
+    s.Font.BkColor = (COLORREF)ReadInteger("FONT", "BkColor", 65280);
+    for (int i = 0; i < 16; ++i) {
+        char key[32];
+        snprintf(key, sizeof key, "CustomColor%d", i);
+        s.CustomColors[i] = (COLORREF)ReadInteger("FONT", key, 0);
+    }
+}
+
+static void WriteInteger(const char *section, const char *key, int32_t value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%d", (int)value);
+    WritePrivateProfileStringA(section, key, text, IniPath);
+}
+
+void SaveSettings(void)
+{
+    const SettingsRecord &s = Settings;
+    WriteInteger("SETUP", "MinAdjust", s.MinAdjust);
+    WriteInteger("SETUP", "AutoClose", s.AutoClose);
+    WriteInteger("SETUP", "ErrorClose", s.ErrorClose);
+    WriteInteger("SETUP", "SaveLog", s.SaveLog);
+    WriteInteger("SETUP", "SaveEventLog", s.SaveEventLog);
+    WriteInteger("SETUP", "DispLeap", s.DispLeap);
+    WriteInteger("SETUP", "FormStyle", s.FormStyle);
+    WriteInteger("SETUP", "StartupWait", s.StartupWait);
+    WriteInteger("SETUP", "RetryMax", s.RetryMax);
+    WriteInteger("SETUP", "RetryWait", s.RetryWait);
+    WriteInteger("SETUP", "RotateServer", s.RotateServer);
+    WriteInteger("SETUP", "Hour24", s.Hour24);
+    WriteInteger("SETUP", "Topmost", s.Topmost);
+    WriteInteger("SETUP", "WaitLeap", s.WaitLeap);
+    WriteInteger("WINDOW", "Position", s.Position);
+    WriteInteger("WINDOW", "Top", s.Top);
+    WriteInteger("WINDOW", "Left", s.Left);
+
+    // The property sheet writes the name directly; store it terminated even if it lost its NUL.
+    char whole[sizeof s.Font.Name + 1];
+    memcpy(whole, s.Font.Name, sizeof s.Font.Name);
+    whole[sizeof s.Font.Name] = '\0';
+    char name[sizeof s.Font.Name];
+    CopyWholeCharacters(name, sizeof name, whole);
+    WritePrivateProfileStringA("FONT", "Name", name, IniPath);
+    WriteInteger("FONT", "Charset", s.Font.Charset);
+    WriteInteger("FONT", "Size", s.Font.Size);
+    WriteInteger("FONT", "Color", (int32_t)s.Font.Color);
+    int32_t style = (s.Font.Bold ? 1 : 0) | (s.Font.Italic ? 2 : 0) |
+                    (s.Font.Underline ? 4 : 0) | (s.Font.StrikeOut ? 8 : 0);
+    WriteInteger("FONT", "Style", style);
+    WriteInteger("FONT", "BkColor", (int32_t)s.Font.BkColor);
+    for (int i = 0; i < 16; ++i) {
+        char key[32];
+        snprintf(key, sizeof key, "CustomColor%d", i);
+        WriteInteger("FONT", key, (int32_t)s.CustomColors[i]);
+    }
+}
+
+void SaveWindowPosition(HWND window)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return;
+    // A minimised window reports large negative coordinates; those are never stored.
+    if (rect.top < 0 || rect.left < 0)
+        return;
+    WriteInteger("WINDOW", "Top", rect.top);
+    WriteInteger("WINDOW", "Left", rect.left);
+}
+
+int LoadServerList(HWND combo)
+{
+    int appended = 0;
+    for (int i = 0; i < ServerListMax; ++i) {
+        char key[32];
+        char name[ServerNameMax + 1];
+        snprintf(key, sizeof key, "Server%d", i);
+        GetPrivateProfileStringA("SERVER", key, "", name, sizeof name, IniPath);
+        if (name[0] == '\0')
+            break;
+        LRESULT added = SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)name);
+        if (added != CB_ERR && added != CB_ERRSPACE)
+            ++appended;
+    }
+    return appended;
+}
+
+void SaveServerList(HWND combo)
+{
+    // An empty key list empties the section, so no ServerN of a longer old list survives.
+    WritePrivateProfileSectionA("SERVER", "\0", IniPath);
+    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    int written = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0);
+        if (length <= 0)
+            continue;  // an empty entry would end the list on loading and hide those after it
+        // CB_GETLBTEXT takes no buffer size: size the buffer from the entry's own length.
+        char *name = (char *)calloc((size_t)length + 1, 1);
+        if (name == NULL)
+            continue;
+        LRESULT got = SendMessageA(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)name);
+        if (got > 0 && got <= length) {
+            char key[32];
+            snprintf(key, sizeof key, "Server%d", written++);
+            WritePrivateProfileStringA("SERVER", key, name, IniPath);
+        }
+        free(name);
+    }
+}
