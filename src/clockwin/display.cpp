@@ -1,14 +1,147 @@
 // What the clock window's text fields show: the local date and time, the status text and the
 // alternating leap-second notice, refreshed once per second.
 #include "clockwin/display.h"
+#include <stdio.h>
+#include <string.h>
+#include "clockwin/layout.h"
+#include "settings/settings.h"
+#include "sntp/leap_notice.h"
+#include "sntp/reply.h"
 
 char StatusText[StatusTextSize] = "";
 int StatusHold = 0;
 void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
 
-void SetStatusText(const char *) {}
-void ShowStatusText(void) {}
-void ShowDateTime(void) {}
-void ShowLeapNotice(void) {}
-void RefreshClockDisplay(void) {}
-void ApplyClockAppearance(void) {}
+static void SetFieldFont(HWND field, HFONT font)
+{
+    if (field && font) SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+}
+
+static HFONT DefaultGuiFont(void)
+{
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// Shows a status-like text (status or leap notice) in the field of the current look.
+static void ShowInStatusPlace(const char *text)
+{
+    if (ClockLook() == StandardStyle) {
+        if (StatusField) SetWindowTextA(StatusField, text);
+        return;
+    }
+    if (!DisplayField) return;
+    SetFieldFont(DisplayField, DefaultGuiFont());
+    SetWindowTextA(DisplayField, text);
+}
+
+void SetStatusText(const char *text)
+{
+    if (!text) text = "";
+    size_t length = strlen(text);
+    if (length > StatusTextSize - 1) {
+        // Cut an oversized text at a character boundary rather than in a double-byte pair.
+        length = 0;
+        while (text[length]) {
+            size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1] ? 2 : 1;
+            if (length + step > StatusTextSize - 1) break;
+            length += step;
+        }
+    }
+    memmove(StatusText, text, length);
+    StatusText[length] = '\0';
+    ShowStatusText();
+}
+
+void ShowStatusText(void)
+{
+    ShowInStatusPlace(StatusText);
+}
+
+void ShowLeapNotice(void)
+{
+    char text[sizeof LeapNotice + 1];
+    memcpy(text, LeapNotice, sizeof LeapNotice);
+    text[sizeof LeapNotice] = '\0';
+    ShowInStatusPlace(text);
+}
+
+// The text shown for a local time: "yyyy/MM/dd HH:mm:ss", or with "AM "/"PM " and "hh" in the
+// 12-hour form. Exposed for the display's own tests.
+void FormatDisplayTime(const SYSTEMTIME *time, int hour24, char *out, size_t size)
+{
+    char date[100] = "";
+    char clock[100] = "";
+    GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, hour24 ? "HH:mm:ss" : "hh:mm:ss", clock, sizeof clock);
+    const char *half = hour24 ? "" : (time->wHour < 12 ? "AM " : "PM ");
+    snprintf(out, size, "%s %s%s", date, half, clock);
+}
+
+void ShowDateTime(void)
+{
+    SYSTEMTIME now;
+    memset(&now, 0, sizeof now);
+    DisplayLocalTimeSource(&now);
+    if (CorrectionFailed) {
+        // Show the time the server gave, since the computer's clock could not be corrected.
+        FILETIME file;
+        if (SystemTimeToFileTime(&now, &file)) {
+            ULARGE_INTEGER units;
+            units.LowPart = file.dwLowDateTime;
+            units.HighPart = file.dwHighDateTime;
+            units.QuadPart = static_cast<ULONGLONG>(static_cast<LONGLONG>(units.QuadPart) + ClockOffset);
+            file.dwLowDateTime = units.LowPart;
+            file.dwHighDateTime = units.HighPart;
+            SYSTEMTIME corrected;
+            if (FileTimeToSystemTime(&file, &corrected)) now = corrected;
+        }
+    }
+    char text[104];
+    FormatDisplayTime(&now, Settings.Hour24, text, sizeof text);
+    if (ClockLook() == StandardStyle) {
+        if (TimeField) SetWindowTextA(TimeField, text);
+        return;
+    }
+    if (!DisplayField) return;
+    SetFieldFont(DisplayField, ClockFont);
+    SetWindowTextA(DisplayField, text);
+}
+
+void RefreshClockDisplay(void)
+{
+    int leapDue = LeapNoticeSeconds != 0 && (LeapNoticeSeconds & 2) == 0;
+    if (ClockLook() == StandardStyle) {
+        if (leapDue)
+            ShowLeapNotice();
+        else
+            ShowStatusText();
+        ShowDateTime();
+    } else if (StatusHold != 0) {
+        ShowStatusText();
+    } else if (leapDue) {
+        ShowLeapNotice();
+    } else {
+        ShowDateTime();
+    }
+    if (StatusHold != 0) --StatusHold;
+    if (LeapNoticeSeconds != 0) --LeapNoticeSeconds;
+}
+
+void ApplyClockAppearance(void)
+{
+    // The new font and brush are in place before the old ones go, so no field ever refers to a
+    // deleted object.
+    HFONT oldFont = ClockFont;
+    LOGFONTA description = MakeClockFont(&Settings.Font);
+    ClockFont = CreateFontIndirectA(&description);
+    SetFieldFont(ClockLook() == StandardStyle ? TimeField : DisplayField, ClockFont);
+    if (oldFont) DeleteObject(oldFont);
+    HBRUSH oldBrush = BackgroundBrush;
+    BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
+    if (oldBrush) DeleteObject(oldBrush);
+    ShowDateTime();
+    if (ClockLook() == StandardStyle) ShowStatusText();
+    HWND fields[] = {TimeField, StatusField, DisplayField};
+    for (HWND field : fields)
+        if (field) InvalidateRect(field, NULL, TRUE);
+}

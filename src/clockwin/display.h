@@ -17,3 +17,6 @@ void ApplyClockAppearance(void);
 
 // Replaceable by tests: the wall-clock time shown (default GetLocalTime).
 extern void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time);
+
+// The date-and-time text for a local time, 24-hour or 12-hour form (at most 22 characters).
+void FormatDisplayTime(const SYSTEMTIME *time, int hour24, char *out, size_t size);

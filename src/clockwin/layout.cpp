@@ -1,6 +1,16 @@
 // The controls, fonts, brush and tooltips of the clock window in its two looks, built, torn down
 // and rebuilt as one layout.
 #include "clockwin/layout.h"
+#include <commctrl.h>
+#include <stdlib.h>
+#include <string.h>
+#include "app/program.h"
+#include "clockwin/display.h"
+#include "clockwin/drawn_buttons.h"
+#include "resource.h"
+
+// Tools are registered with the full-size description the build's Windows version selects.
+static_assert(sizeof(TTTOOLINFOA) == 48, "tool description must be 48 bytes");
 
 HWND DisplayField = NULL;
 HWND TimeField = NULL;
@@ -17,16 +27,320 @@ HFONT StatusFont = NULL;
 HBRUSH BackgroundBrush = NULL;
 
 const char *const DefaultServers[4] = {
-    "ntp.nict.jp", "time.google.com", "time.cloudflare.com", "pool.ntp.org",
+    "ntp.nict.jp",
+    "time.google.com",
+    "time.cloudflare.com",
+    "pool.ntp.org",
 };
 
-void BuildClockLayout(void) {}
-void TearDownClockLayout(void) {}
-void RebuildClockLayout(void) {}
-LOGFONTA MakeClockFont(const FontSettings *) { LOGFONTA f = {}; return f; }
-int PointsToFontHeight(int points) { return -points; }
-void FitComboDropWidth(HWND, HFONT) {}
-HWND AddToolTip(HWND, const char *, UINT) { return NULL; }
-void DestroyToolTips(void) {}
-void SetClientSize(HWND, int, int) {}
-HBRUSH ClockControlColor(HWND, HDC) { return NULL; }
+static int BuiltLook = -1;  // the look of the controls that exist, -1 when none are built
+
+enum : DWORD {
+    StandardFrameStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,  // 0x00CA0000
+    BarFrameStyle = WS_POPUP | WS_SYSMENU,                           // 0x80080000
+    FieldStyle = WS_CHILD | WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, // 0x50000201
+    PushStyle = WS_CHILD | WS_VISIBLE,                               // 0x50000000
+    ComboStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | CBS_DROPDOWNLIST,
+};
+
+static const char StatusFaceName[] = "ＭＳ Ｐゴシック";
+
+int ClockLook(void)
+{
+    if (BuiltLook >= 0) return BuiltLook;
+    return Settings.FormStyle == 0 ? StandardStyle : MetallicBarStyle;
+}
+
+static HWND CreateChild(const char *className, const char *text, DWORD style, int x, int y, int cx,
+                        int cy, int id)
+{
+    return CreateWindowExA(0, className, text, style, x, y, cx, cy, ClockWindow,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance, NULL);
+}
+
+static void SetDefaultGuiFont(HWND control)
+{
+    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 1);
+}
+
+// Replaces the frame style while keeping the window's visibility and minimised state, which
+// belong to whoever shows the window, not to the look.
+static void SetFrameStyle(DWORD style)
+{
+    LONG current = GetWindowLongA(ClockWindow, GWL_STYLE);
+    DWORD kept = static_cast<DWORD>(current) & (WS_VISIBLE | WS_MINIMIZE | WS_DISABLED);
+    SetWindowLongA(ClockWindow, GWL_STYLE, static_cast<LONG>(style | kept));
+}
+
+int PointsToFontHeight(int points)
+{
+    HDC screen = GetDC(NULL);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(NULL, screen);
+    return -MulDiv(points, dpi, 72);
+}
+
+// Copies a code page 932 text into size bytes without leaving half of a double-byte character.
+static void CopyWholeCharacters(char *out, size_t size, const char *text)
+{
+    size_t used = 0;
+    while (text[used]) {
+        size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[used])) && text[used + 1] ? 2 : 1;
+        if (used + step >= size) break;
+        used += step;
+    }
+    memcpy(out, text, used);
+    out[used] = '\0';
+}
+
+LOGFONTA MakeClockFont(const FontSettings *font)
+{
+    LOGFONTA description;
+    memset(&description, 0, sizeof description);
+    char name[sizeof font->Name + 1];
+    memcpy(name, font->Name, sizeof font->Name);
+    name[sizeof font->Name] = '\0';
+    CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, name);
+    description.lfHeight = PointsToFontHeight(font->Size);
+    description.lfWeight = font->Bold ? FW_BOLD : 0;
+    description.lfItalic = font->Italic ? 1 : 0;
+    description.lfUnderline = font->Underline ? 1 : 0;
+    description.lfStrikeOut = font->StrikeOut ? 1 : 0;
+    description.lfCharSet = font->Charset;
+    return description;
+}
+
+static HFONT MakeStatusFont(void)
+{
+    LOGFONTA description;
+    memset(&description, 0, sizeof description);
+    CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, StatusFaceName);
+    description.lfHeight = PointsToFontHeight(8);
+    description.lfCharSet = SHIFTJIS_CHARSET;
+    return CreateFontIndirectA(&description);
+}
+
+HWND AddToolTip(HWND control, const char *text, UINT toolId)
+{
+    if (!control) return NULL;
+    if (!ToolTipWindow) {
+        ToolTipWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL,
+                                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ClockWindow, NULL,
+                                        ProgramInstance, NULL);
+        if (!ToolTipWindow) return NULL;
+    }
+    TTTOOLINFOA tool;
+    memset(&tool, 0, sizeof tool);
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = control;
+    tool.uId = toolId;
+    GetClientRect(control, &tool.rect);
+    tool.hinst = ProgramInstance;
+    tool.lpszText = const_cast<char *>(text);
+    if (!SendMessageA(ToolTipWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool))) return NULL;
+    return ToolTipWindow;
+}
+
+void DestroyToolTips(void)
+{
+    if (ToolTipWindow) {
+        DestroyWindow(ToolTipWindow);
+        ToolTipWindow = NULL;
+    }
+}
+
+void SetClientSize(HWND window, int cx, int cy)
+{
+    int width = cx + 2 * GetSystemMetrics(SM_CXDLGFRAME);
+    int height = cy + 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    // The frame may just have changed with the style: let the system recompute it.
+    SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+void FitComboDropWidth(HWND combo, HFONT font)
+{
+    if (!combo) return;
+    RECT frame;
+    GetWindowRect(combo, &frame);
+    int widest = frame.right - frame.left;
+    HDC dc = GetDC(combo);
+    if (!dc) return;
+    HGDIOBJ previous = SelectObject(dc, font);
+    int extra = GetSystemMetrics(SM_CXVSCROLL) + 10;
+    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    char *text = NULL;
+    size_t capacity = 0;
+    for (int i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        size_t needed = static_cast<size_t>(length) + 1;
+        if (needed > capacity) {
+            char *grown = static_cast<char *>(realloc(text, needed));
+            if (!grown) break;
+            text = grown;
+            capacity = needed;
+        }
+        text[0] = '\0';
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        text[capacity - 1] = '\0';
+        RECT box = {0, 0, 0, 0};
+        DrawTextA(dc, text, -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        int width = box.right - box.left + extra;
+        if (width > widest) widest = width;
+    }
+    free(text);
+    SelectObject(dc, previous);
+    ReleaseDC(combo, dc);
+    SendMessageA(combo, CB_SETDROPPEDWIDTH, widest, 0);
+}
+
+static void CreateServerCombo(void)
+{
+    ServerCombo = CreateChild("COMBOBOX", "", ComboStyle, 8, 64, 176, 120, IDC_SERVER_COMBO);
+    if (!ServerCombo) return;
+    SetDefaultGuiFont(ServerCombo);
+    if (LoadServerList(ServerCombo) <= 0) {
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        for (const char *name : DefaultServers)
+            SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+    FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+}
+
+static void BuildStandardLayout(void)
+{
+    SetFrameStyle(StandardFrameStyle);
+    DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 8, 8, 289, 48, IDC_DISPLAY_FIELD);
+    TimeField = CreateChild("STATIC", "", FieldStyle, 9, 9, 287, 32, IDC_TIME_FIELD);
+    StatusField = CreateChild("STATIC", "", FieldStyle, 9, 41, 287, 14, IDC_STATUS_FIELD);
+    OptionsButton = CreateChild("BUTTON", "設定", PushStyle, 192, 64, 49, 24, IDC_OPTIONS_BUTTON);
+    SetDefaultGuiFont(OptionsButton);
+    AddToolTip(OptionsButton, "オプション設定", IDC_OPTIONS_BUTTON);
+    RunButton = CreateChild("BUTTON", "実行", PushStyle, 248, 64, 49, 24, IDC_RUN_BUTTON);
+    SetDefaultGuiFont(RunButton);
+    AddToolTip(RunButton, "時刻合わせ", IDC_RUN_BUTTON);
+    CreateServerCombo();
+    AddToolTip(ServerCombo, "NTPサーバー", IDC_SERVER_COMBO);
+    LOGFONTA description = MakeClockFont(&Settings.Font);
+    ClockFont = CreateFontIndirectA(&description);
+    if (TimeField && ClockFont) SendMessageA(TimeField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
+    StatusFont = MakeStatusFont();
+    if (StatusField && StatusFont) SendMessageA(StatusField, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), 1);
+    BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
+    SetClientSize(ClockWindow, 305, 96);
+}
+
+static void BuildBarLayout(void)
+{
+    SetFrameStyle(BarFrameStyle);
+    LoadBarImages();
+    int height = 32;
+    BITMAP tile;
+    if (BarBackground && GetObjectA(BarBackground, sizeof tile, &tile)) height = tile.bmHeight;
+
+    struct ButtonRow {
+        HWND *slot;
+        int id;
+        const char *text;
+        int x;
+        HBITMAP glyph;
+        const char *tip;
+    } rows[] = {
+        {&ServerSwitchButton, IDC_SWITCH_BUTTON, "1", 260, GlyphNext, "サーバー切替"},
+        {&RunButton, IDC_RUN_BUTTON, "4", 287, GlyphRun, "時刻合わせ"},
+        {&OptionsButton, IDC_OPTIONS_BUTTON, "1", 314, GlyphOptions, "オプション設定"},
+        {&MinimizeButton, IDC_MINIMIZE_BUTTON, "r", 341, GlyphMinimize, "最小化"},
+        {&CloseButton, IDC_CLOSE_BUTTON, "r", 368, GlyphClose, "閉じる"},
+    };
+    for (const ButtonRow &row : rows) {
+        *row.slot = CreateChild("BUTTON", row.text, PushStyle, row.x, 0, 24, 32, row.id);
+        if (!*row.slot) continue;
+        RegisterDrawnButton(row.id, *row.slot, FaceNormal, FaceHover, FacePressed, ButtonMask, row.glyph);
+        AddToolTip(*row.slot, row.tip, row.id);
+    }
+    DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 5, 4, 250, height - 8, IDC_DISPLAY_FIELD);
+    BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
+    LOGFONTA description = MakeClockFont(&Settings.Font);
+    ClockFont = CreateFontIndirectA(&description);
+    if (DisplayField && ClockFont) SendMessageA(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
+    CreateServerCombo();
+    SetWindowPos(ClockWindow, NULL, 0, 0, 397, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+void BuildClockLayout(void)
+{
+    if (!ClockWindow) return;
+    if (BuiltLook >= 0) TearDownClockLayout();
+    BuiltLook = Settings.FormStyle == 0 ? StandardStyle : MetallicBarStyle;
+    if (BuiltLook == StandardStyle)
+        BuildStandardLayout();
+    else
+        BuildBarLayout();
+}
+
+static void DestroyControl(HWND *slot)
+{
+    if (*slot) {
+        DestroyWindow(*slot);
+        *slot = NULL;
+    }
+}
+
+static void DeleteGdiObject(HGDIOBJ *slot)
+{
+    if (*slot) {
+        DeleteObject(*slot);
+        *slot = NULL;
+    }
+}
+
+void TearDownClockLayout(void)
+{
+    DestroyToolTips();
+    ReleaseDrawnButtons();
+    DestroyControl(&OptionsButton);
+    DestroyControl(&RunButton);
+    DestroyControl(&CloseButton);
+    DestroyControl(&ServerSwitchButton);
+    DestroyControl(&MinimizeButton);
+    ReleaseGlyphImages();
+    ReleaseFaceImages();
+    DestroyControl(&DisplayField);
+    DestroyControl(&TimeField);
+    DestroyControl(&StatusField);
+    DestroyControl(&ServerCombo);
+    DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&BackgroundBrush));
+    DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&ClockFont));
+    DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&StatusFont));
+    ReleaseBarBackground();
+    BuiltLook = -1;
+}
+
+void RebuildClockLayout(void)
+{
+    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
+    TearDownClockLayout();
+    BuildClockLayout();
+}
+
+static HBRUSH PaintedField(HDC dc)
+{
+    SetTextColor(dc, Settings.Font.Color);
+    SetBkMode(dc, TRANSPARENT);
+    return BackgroundBrush;
+}
+
+HBRUSH ClockControlColor(HWND control, HDC dc)
+{
+    if (!control || BuiltLook < 0) return NULL;
+    if (BuiltLook == StandardStyle) {
+        if (control == TimeField || control == StatusField) return PaintedField(dc);
+        if (control == DisplayField) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+        return NULL;
+    }
+    if (control == DisplayField) return PaintedField(dc);
+    return NULL;
+}

@@ -34,3 +34,7 @@ void SetClientSize(HWND window, int cx, int cy);
 
 // The colour rule for WM_CTLCOLORSTATIC: the brush to answer with, or null for default handling.
 HBRUSH ClockControlColor(HWND control, HDC dc);
+
+// The look whose controls currently exist (StandardStyle or MetallicBarStyle); before the first
+// build, the look FormStyle asks for.
+int ClockLook(void);
