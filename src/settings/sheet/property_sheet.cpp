@@ -1,10 +1,124 @@
 // The modal property sheet that edits all options: its pages, the settings snapshot and what
-// OK and Cancel do with it, and the about page.
+// OK and Cancel do with it, a guard that keeps the sheet open during a server test, the about page.
 #include <windows.h>
+#include <commctrl.h>
+#include <string.h>
 #include "settings/sheet/property_sheet.h"
+#include "settings/sheet/sheet_pages.h"
+#include "settings/settings.h"
+#include "clockwin/display.h"
+#include "clockwin/layout.h"
+#include "app/program.h"
+#include "resource.h"
 
 HWND PropertySheetWindow = NULL;
+int SheetApplied = 0;
+int SheetLocked = 0;
+
+static SettingsRecord SettingsSnapshot;
+
+enum { SheetGuardId = 1 };
+
+void ReportPageChange(HWND page)
+{
+    PropSheet_Changed(GetParent(page), page);
+}
+
+INT_PTR AcceptApply(HWND page)
+{
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+    return TRUE;
+}
+
+// The dialog manager turns Escape and Enter into IDCANCEL and IDOK whether or not those buttons
+// are enabled, and the close box stays live: while a test runs none of them may end the sheet,
+// or the running exchange would outlive the page it writes to.
+static LRESULT CALLBACK SheetGuardProc(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR)
+{
+    if (SheetLocked) {
+        if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+            return 0;
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
+            return 0;
+        if (message == WM_CLOSE)
+            return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(sheet, SheetGuardProc, id);
+    return DefSubclassProc(sheet, message, wParam, lParam);
+}
+
+static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
+{
+    if (message == PSCB_INITIALIZED) {
+        PropertySheetWindow = sheet;
+        LONG exStyle = GetWindowLongA(sheet, GWL_EXSTYLE);
+        SetWindowLongA(sheet, GWL_EXSTYLE, exStyle & ~WS_EX_CONTEXTHELP);
+        SetWindowSubclass(sheet, SheetGuardProc, SheetGuardId, 0);
+    }
+    return 0;
+}
+
+static void SetPage(PROPSHEETPAGEA *page, int templateId, DLGPROC proc, const char *title)
+{
+    memset(page, 0, sizeof *page);
+    page->dwSize = sizeof *page;
+    page->dwFlags = PSP_USETITLE;
+    page->hInstance = ProgramInstance;
+    page->pszTemplate = MAKEINTRESOURCEA(templateId);
+    page->pfnDlgProc = proc;
+    page->pszTitle = title;
+}
 
 void RunPropertySheet(void)
 {
+    INITCOMMONCONTROLSEX classes;
+    classes.dwSize = sizeof classes;
+    classes.dwICC = 0xFF;
+    InitCommonControlsEx(&classes);
+
+    SheetApplied = 0;
+    SheetLocked = 0;
+    SettingsSnapshot = Settings;
+
+    PROPSHEETPAGEA pages[4];
+    SetPage(&pages[0], IDD_OPTIONS_PAGE, OptionsPageProc, "オプション");
+    SetPage(&pages[1], IDD_SERVER_PAGE, ServerPageProc, "サーバー");
+    SetPage(&pages[2], IDD_COMM_PAGE, CommPageProc, "通信");
+    SetPage(&pages[3], IDD_ABOUT_PAGE, AboutPageProc, "About");
+
+    PROPSHEETHEADERA header;
+    memset(&header, 0, sizeof header);
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_USEICONID | PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK;
+    header.hwndParent = ClockWindow;
+    header.hInstance = ProgramInstance;
+    header.pszIcon = MAKEINTRESOURCEA(IDI_CLOCK);
+    header.pszCaption = "vellmarin のプロパティ";
+    header.nPages = 4;
+    header.nStartPage = 0;
+    header.ppsp = pages;
+    header.pfnCallback = SheetCallback;
+    PropertySheetA(&header);
+    PropertySheetWindow = NULL;
+    SheetLocked = 0;
+
+    if (SheetApplied) {
+        SaveSettings();
+        SaveServerList(ServerCombo);
+    } else {
+        // Undoes the previewed font and colour and any correction a page made while open.
+        Settings = SettingsSnapshot;
+        ApplyClockAppearance();
+    }
+}
+
+INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        SetDlgItemTextA(page, IDC_ABOUT_VERSION, VersionText);
+        return TRUE;
+    }
+    return FALSE;
 }

@@ -1,0 +1,146 @@
+// The communication page: the four numbers of a synchronisation run in digits-only boxes with
+// spin controls, corrected when a box is left out of range, and the server rotation switch.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+#include "settings/sheet/sheet_pages.h"
+#include "settings/settings.h"
+#include "resource.h"
+
+struct NumberBox {
+    int editId;
+    int spinId;
+    int32_t *field;
+    int textLimit;
+    int lowest;
+    int highest;
+    int correction;     // put in when the box is left with a number out of range
+    const char *reset;
+};
+
+static const NumberBox NumberBoxes[] = {
+    {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN, &Settings.MinAdjust, 4, 0, 9999, 100, "100"},
+    {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, &Settings.StartupWait, 2, 0, 99, 1, "1"},
+    {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, "10"},
+    {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
+};
+
+static HWND CommPage = NULL;
+static int CommPageReady = 0;
+
+static const NumberBox *FindNumberBox(int editId)
+{
+    for (const NumberBox &box : NumberBoxes)
+        if (box.editId == editId)
+            return &box;
+    return NULL;
+}
+
+// The leading decimal digits of the box (an empty box reads as 0). Pasted text can be longer
+// than the limit allows for typing, so the value saturates instead of overflowing.
+// *clean tells whether the text was digits only.
+static int ReadNumber(HWND page, int editId, int *clean)
+{
+    char text[20];
+    GetDlgItemTextA(page, editId, text, sizeof text);
+    int value = 0;
+    int i = 0;
+    for (; text[i] >= '0' && text[i] <= '9'; i++)
+        value = value > 99999999 ? 999999999 : value * 10 + (text[i] - '0');
+    if (clean)
+        *clean = text[i] == '\0';
+    return value;
+}
+
+static void ShowNumber(HWND page, int editId, int value)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%d", value);
+    SetDlgItemTextA(page, editId, text);
+}
+
+static void InitCommPage(HWND page)
+{
+    CommPage = page;
+    for (const NumberBox &box : NumberBoxes) {
+        ShowNumber(page, box.editId, *box.field);
+        SendDlgItemMessageA(page, box.editId, EM_LIMITTEXT, (WPARAM)box.textLimit, 0);
+        SendDlgItemMessageA(page, box.spinId, UDM_SETRANGE32, (WPARAM)box.lowest, (LPARAM)box.highest);
+    }
+    CheckDlgButton(page, IDC_ROTATE_SERVER, Settings.RotateServer ? BST_CHECKED : BST_UNCHECKED);
+    CommPageReady = 1;
+}
+
+// Leaving a box: a number out of range is replaced at once, in the box and in Settings. Text
+// that is not all digits (it can only be pasted) is shown as the number it reads as.
+static void LeaveNumberBox(HWND page, const NumberBox &box)
+{
+    int clean = 1;
+    int value = ReadNumber(page, box.editId, &clean);
+    if (value < box.lowest || value > box.highest) {
+        *box.field = box.correction;
+        ShowNumber(page, box.editId, box.correction);
+    } else if (!clean) {
+        ShowNumber(page, box.editId, value);
+    }
+}
+
+static void ResetNumbers(HWND page)
+{
+    for (const NumberBox &box : NumberBoxes)
+        SetDlgItemTextA(page, box.editId, box.reset);
+    ReportPageChange(page);
+}
+
+static void CommCommand(HWND page, int id, int code)
+{
+    const NumberBox *box = FindNumberBox(id);
+    if (box) {
+        if (code == EN_CHANGE && CommPageReady)
+            ReportPageChange(page);
+        else if (code == EN_KILLFOCUS && CommPageReady)
+            LeaveNumberBox(page, *box);
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    if (id == IDC_RESET_BUTTON)
+        ResetNumbers(page);
+    else if (id == IDC_ROTATE_SERVER)
+        ReportPageChange(page);
+}
+
+// A box that still has the focus when OK is pressed may hold a number that was never checked:
+// the same correction as on leaving the box keeps Settings in range.
+static void ApplyComm(HWND page)
+{
+    for (const NumberBox &box : NumberBoxes) {
+        int value = ReadNumber(page, box.editId, NULL);
+        *box.field = (value < box.lowest || value > box.highest) ? box.correction : value;
+    }
+    Settings.RotateServer = IsDlgButtonChecked(page, IDC_ROTATE_SERVER) == BST_CHECKED ? 1 : 0;
+    SheetApplied = 1;
+}
+
+INT_PTR CALLBACK CommPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitCommPage(page);
+        return TRUE;
+    case WM_COMMAND:
+        CommCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        if (((NMHDR *)lParam)->code == PSN_APPLY) {
+            ApplyComm(page);
+            return AcceptApply(page);
+        }
+        return FALSE;
+    case WM_DESTROY:
+        CommPageReady = 0;
+        CommPage = NULL;
+        return FALSE;
+    }
+    return FALSE;
+}
