@@ -88,9 +88,9 @@ void AppendEventLog(const char *serverName, uint32_t serverAddress, const uint8_
                     int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
                     const char *errorText)
 {
-    char zone[64];
-    const char *zoneName = TimeZoneNameSource();
-    snprintf(zone, sizeof zone, "%s", zoneName != NULL ? zoneName : "");
+    const char *zone = TimeZoneNameSource();
+    if (zone == NULL)
+        zone = "";
 
     SYSTEMTIME now;
     LogLocalTimeSource(&now);
