@@ -7,6 +7,7 @@
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
+#include "resource.h"
 #include "settings/settings.h"
 
 static const char HostClass[] = "VELLMARIN_TEST_HOST";
@@ -49,6 +50,7 @@ HWND CreateHostClockWindow(DWORD style)
         WNDCLASSA windowClass = {};
         windowClass.lpfnWndProc = HostProc;
         windowClass.hInstance = ProgramInstance;
+        windowClass.hIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_CLOCK));
         windowClass.hCursor = LoadCursorA(NULL, MAKEINTRESOURCEA(32512));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = HostClass;

@@ -31,7 +31,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     memset(&Settings, 0, sizeof Settings);
     snprintf(Settings.Font.Name, sizeof Settings.Font.Name, "%s", "ＭＳ Ｐゴシック");
     Settings.Font.Size = 20;
-    Settings.Font.Bold = 1;
     Settings.Font.Charset = SHIFTJIS_CHARSET;
     Settings.Font.Color = RGB(0, 0, 0);
     Settings.Font.BkColor = RGB(0, 255, 0);
