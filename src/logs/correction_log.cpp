@@ -1,0 +1,95 @@
+// The yearly CSV correction log beside the executable, and the local date-time text and the
+// write-failure box that the event log shares.
+#include "logs/correction_log.h"
+
+#include <errno.h>
+#include <stdio.h>
+
+#include "app/program.h"
+#include "settings/settings.h"
+
+void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
+int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+
+static const char WriteFailedText[] = "ログファイルへの書き込み失敗";
+
+char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size)
+{
+    char date[100] = "";
+    char clock[100] = "";
+    if (!GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date))
+        date[0] = '\0';
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, "HH:mm:ss", clock, sizeof clock))
+        clock[0] = '\0';
+    if (size > 0)
+        snprintf(out, size, "%s %s", date, clock);
+    return out;
+}
+
+// Drops a lead byte left alone at the end when a code page 932 text was cut short.
+static void DropSplitCharacter(char *text)
+{
+    size_t n = 0;
+    while (text[n] != '\0') {
+        if (IsDBCSLeadByte((BYTE)text[n])) {
+            if (text[n + 1] == '\0') {
+                text[n] = '\0';
+                return;
+            }
+            n += 2;
+        } else {
+            ++n;
+        }
+    }
+}
+
+void ShowLogWriteError(const char *message)
+{
+    // Taken first: the failed open, write or close left it, and the calls below may change it.
+    DWORD code = GetLastError();
+    if (code == ERROR_SUCCESS) {
+        // The runtime can fail a flush without a system error code; its text would then read
+        // "completed successfully". Name the runtime's own reason instead.
+        int reason = errno;
+        code = reason == ENOSPC   ? ERROR_DISK_FULL
+               : reason == EACCES ? ERROR_ACCESS_DENIED
+               : reason == ENOENT ? ERROR_PATH_NOT_FOUND
+                                  : ERROR_WRITE_FAULT;
+    }
+    char *systemText = NULL;
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&systemText, 0,
+                   NULL);
+    char text[1000];
+    snprintf(text, sizeof text, "%s\n\n%s", message, systemText != NULL ? systemText : "");
+    DropSplitCharacter(text);
+    LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
+    if (systemText != NULL)
+        LocalFree(systemText);
+}
+
+void AppendCorrectionLog(const char *errorText)
+{
+    // One reading gives both the file's year and the entry's stamp, so they always agree.
+    SYSTEMTIME now;
+    LogLocalTimeSource(&now);
+    char path[MAX_PATH + 64];
+    snprintf(path, sizeof path, "%svellmarin-log-%04d.csv", ProgramDirectory, (int)now.wYear);
+
+    int isNew = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+    FILE *file = fopen(path, "at");
+    if (file == NULL) {
+        ShowLogWriteError(WriteFailedText);
+        return;
+    }
+    if (isNew && fputs("\"時刻\",\"誤差(秒)\"\n", file) == EOF)
+        ShowLogWriteError(WriteFailedText);
+    char stamp[100];
+    FormatLocalDateTime(&now, stamp, sizeof stamp);
+    if (fprintf(file, "%s,%s\n", stamp, errorText != NULL ? errorText : "") < 0)
+        ShowLogWriteError(WriteFailedText);
+    // Buffered data reaches the disk here, so a full disk shows up only as a failed close.
+    if (fclose(file) != 0)
+        ShowLogWriteError(WriteFailedText);
+}
