@@ -11,6 +11,7 @@ ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INV
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 HWND TestOutputBox;
+void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc) = GetSystemTime;
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
        TestLineSize = 1000 };
@@ -185,7 +186,7 @@ static int SendRequest(void)
     ZeroMemory(ExchangeRecord.requestBuffer, sizeof ExchangeRecord.requestBuffer);
     ExchangeRecord.requestBuffer[0] = 0x23;
     uint32_t noise = RandomBits() & 0x3FFFFFu;
-    GetSystemTime(&ExchangeRecord.sendTime);
+    ReadUtcClock(&ExchangeRecord.sendTime);
     ExchangeRecord.sendStamp = (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) |
                                noise;
     HostToNetworkTimestamp(ExchangeRecord.sendStamp,

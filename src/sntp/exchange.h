@@ -41,6 +41,10 @@ extern RecentServer RecentServers[RecentServerSlots];
 extern uint32_t TickCounter;
 extern HWND TestOutputBox;          // the server page's output box while it exists, else null
 
+// The UTC clock the exchange reads t1 and t4 (and the correction its fresh reading) from.
+// Default GetSystemTime; tests replace it to fix the instants of an exchange.
+extern void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc);
+
 void StartNetwork(void);
 void StopNetwork(void);
 int StartExchange(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once

@@ -80,7 +80,7 @@ void DumpReplyFields(const NtpFields *fields)
 }
 
 // The local clock's error in seconds (local minus server), three decimals truncated toward zero.
-static void FormatClockError(int64_t offset)
+void BuildClockErrorText(int64_t offset)
 {
     uint64_t a = offset < 0 ? (uint64_t)0 - (uint64_t)offset : (uint64_t)offset;
     const char *sign = offset > 0 ? "-" : "";
@@ -94,7 +94,7 @@ static void FormatClockError(int64_t offset)
         snprintf(ClockErrorText, sizeof ClockErrorText, "%s%lu.%03lu", sign, low, ms);
 }
 
-static void WriteDelayLine(int64_t delay)
+void AppendDelayLine(int64_t delay)
 {
     if (delay < 0)
         AppendTestLine("往復の遅延時間=0sec");
@@ -133,7 +133,7 @@ int ProcessReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
-    GetSystemTime(&ExchangeRecord.receiveTime);
+    ReadUtcClock(&ExchangeRecord.receiveTime);
 
     uint8_t received[ReceiveBufferSize] = {0};
     int length = ReceiveDatagram(received);
@@ -172,8 +172,8 @@ int ProcessReply(void)
     if (t1 > t4 || t2 > t3 || t4 - t1 > MaxRoundTrip)
         return FailReply("エラー：通信中の時刻修正を検出");
 
-    WriteDelayLine(delay);
-    FormatClockError(ClockOffset);
+    AppendDelayLine(delay);
+    BuildClockErrorText(ClockOffset);
 
     char message[MessageSize];
     uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
@@ -181,7 +181,7 @@ int ProcessReply(void)
     if (magnitude >= threshold) {
         // A fresh reading: the time spent since t4 must not enter the correction.
         SYSTEMTIME now;
-        GetSystemTime(&now);
+        ReadUtcClock(&now);
         SYSTEMTIME corrected = FileTime64ToSystemTime(SystemTimeToFileTime64(&now) + ClockOffset);
         if (SetSystemClock(&corrected)) {
             snprintf(message, sizeof message, "%s 秒の誤差を補正しました。", ClockErrorText);

@@ -21,6 +21,8 @@ extern int LeapRecheckTicks;
 int ProcessReply(void);
 int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
 void DumpReplyFields(const NtpFields *fields);
+void BuildClockErrorText(int64_t offset);       // ClockErrorText from an offset (100 ns units)
+void AppendDelayLine(int64_t delay);            // the round-trip delay as a test line
 
 // The one place the system clock is set. Tests replace it to record the requested UTC time.
 extern BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc);

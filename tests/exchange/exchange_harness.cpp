@@ -1,0 +1,242 @@
+// The exchange tests' hidden clock window, message pump, output box, fixed clock and clock-setting
+// recorder, plus a direct path that hands one datagram from a chosen port to ProcessReply.
+#include "exchange/exchange_harness.h"
+#include <string.h>
+#include "app/program.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+#include "support/fake_ntp_server.h"
+
+std::vector<HandlerCall> HandlerCalls;
+std::vector<SYSTEMTIME> ClockSettings;
+BOOL ClockSettingResult = TRUE;
+
+static HWND OutputBox;
+static std::vector<uint64_t> FixedInstants;
+static size_t FixedNext;
+static SOCKET Senders[2] = {INVALID_SOCKET, INVALID_SOCKET};
+static unsigned short SenderPorts[2];
+
+static LRESULT CALLBACK HarnessWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_HOST_RESOLVED) {
+        HandlerCalls.push_back({message, OnHostResolved(wParam, lParam)});
+        return 0;
+    }
+    if (message == WM_SOCKET_NOTIFY) {
+        HandlerCalls.push_back({message, OnSocketNotify(wParam, lParam)});
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+static BOOL WINAPI RecordClockSetting(const SYSTEMTIME *utc)
+{
+    ClockSettings.push_back(*utc);
+    return ClockSettingResult;
+}
+
+void CreateHarnessWindows(void)
+{
+    if (ClockWindow != NULL)
+        return;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = HarnessWindowProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = "ExchangeHarness";
+    RegisterClassA(&windowClass);
+    ClockWindow = CreateWindowA("ExchangeHarness", "harness", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200,
+                                NULL, NULL, windowClass.hInstance, NULL);
+    OutputBox = CreateWindowA("EDIT", "", WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 100, 100,
+                              ClockWindow, NULL, windowClass.hInstance, NULL);
+    SendMessageA(OutputBox, EM_SETLIMITTEXT, 0, 0);
+    SetSystemClock = RecordClockSetting;
+}
+
+HWND HarnessOutputBox(void)
+{
+    return OutputBox;
+}
+
+std::vector<std::string> OutputLines(void)
+{
+    int length = GetWindowTextLengthA(OutputBox);
+    std::string text(length + 1, '\0');
+    GetWindowTextA(OutputBox, &text[0], length + 1);
+    text.resize(length);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+void ResetHarness(void)
+{
+    CreateHarnessWindows();
+    CloseExchange();
+    PumpFor(0);
+    HandlerCalls.clear();
+    ClockSettings.clear();
+    ClockSettingResult = TRUE;
+    SetWindowTextA(OutputBox, "");
+    TestOutputBox = NULL;
+    ExchangeRecord.ResultMessage[0] = '\0';
+    TickCounter = 0;
+    memset(RecentServers, 0, sizeof RecentServers);
+    UseRealClock();
+}
+
+void PumpFor(int ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (ms > 0)
+            Sleep(1);
+    } while ((int)(GetTickCount() - start) < ms);
+}
+
+int PumpUntilIdle(int ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (ExchangeRecord.phase == ExchangeIdle)
+            return 1;
+        if ((int)(GetTickCount() - start) >= ms)
+            return 0;
+        Sleep(1);
+    }
+}
+
+int RunExchange(const char *server, int applyRetryRule)
+{
+    int started = StartExchange(server, applyRetryRule);
+    if (started == 0)
+        PumpUntilIdle(2000);
+    return started;
+}
+
+static void WINAPI ReadFixedClock(LPSYSTEMTIME utc)
+{
+    uint64_t value = FixedInstants[FixedNext < FixedInstants.size() ? FixedNext
+                                                                    : FixedInstants.size() - 1];
+    if (FixedNext < FixedInstants.size())
+        FixedNext++;
+    FILETIME fileTime = {(DWORD)value, (DWORD)(value >> 32)};
+    FileTimeToSystemTime(&fileTime, utc);
+}
+
+void UseFixedClock(const std::vector<uint64_t> &fileTimes)
+{
+    FixedInstants = fileTimes;
+    FixedNext = 0;
+    ReadUtcClock = ReadFixedClock;
+}
+
+void UseRealClock(void)
+{
+    ReadUtcClock = GetSystemTime;
+}
+
+uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second, int ms)
+{
+    SYSTEMTIME time = {};
+    time.wYear = (WORD)year;
+    time.wMonth = (WORD)month;
+    time.wDay = (WORD)day;
+    time.wHour = (WORD)hour;
+    time.wMinute = (WORD)minute;
+    time.wSecond = (WORD)second;
+    time.wMilliseconds = (WORD)ms;
+    FILETIME fileTime;
+    SystemTimeToFileTime(&time, &fileTime);
+    return ((uint64_t)fileTime.dwHighDateTime << 32) | fileTime.dwLowDateTime;
+}
+
+static SOCKET LoopbackSocket(unsigned short port)
+{
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    struct sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (s != INVALID_SOCKET && bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR) {
+        closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    return s;
+}
+
+static SOCKET SenderFor(unsigned short port)
+{
+    int index = port == 123 ? 0 : 1;
+    if (Senders[index] != INVALID_SOCKET && index == 1 && SenderPorts[1] != port) {
+        closesocket(Senders[1]);
+        Senders[1] = INVALID_SOCKET;
+    }
+    if (Senders[index] == INVALID_SOCKET) {
+        Senders[index] = LoopbackSocket(port);
+        SenderPorts[index] = port;
+    }
+    return Senders[index];
+}
+
+void CloseSenders(void)
+{
+    for (SOCKET &s : Senders) {
+        if (s != INVALID_SOCKET) {
+            closesocket(s);
+            s = INVALID_SOCKET;
+        }
+    }
+}
+
+int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort)
+{
+    SOCKET sender = SenderFor(fromPort);
+    SOCKET client = LoopbackSocket(0);
+    if (sender == INVALID_SOCKET || client == INVALID_SOCKET)
+        return -9;
+    struct sockaddr_in clientAddress = {};
+    int addressLength = sizeof clientAddress;
+    getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    ExchangeRecord.socket = client;
+    ExchangeRecord.address = htonl(INADDR_LOOPBACK);
+    ExchangeRecord.phase = ExchangeAwaitingReply;
+    ExchangeRecord.phaseTicks = 0;
+    sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
+           sizeof clientAddress);
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(client, &readable);
+    struct timeval wait = {1, 0};
+    if (select(0, &readable, NULL, NULL, &wait) != 1)
+        return -9;
+    return ProcessReply();
+}
+
+void BuildReply(uint8_t reply[48], uint64_t t2, uint64_t t3, int leap, int stratum)
+{
+    memset(reply, 0, 48);
+    reply[0] = (uint8_t)(leap << 6 | 4 << 3 | 4);
+    reply[1] = (uint8_t)stratum;
+    reply[2] = 6;
+    reply[3] = (uint8_t)-20;
+    memcpy(reply + 12, "GPS\0", 4);
+    FakeNtpPutTimestamp(reply + 16, t2 - 10000000);
+    HostToNetworkTimestamp(ExchangeRecord.sendStamp, reply + 24);
+    FakeNtpPutTimestamp(reply + 32, t2);
+    FakeNtpPutTimestamp(reply + 40, t3);
+}

@@ -1,0 +1,395 @@
+// Whole exchanges over real loopback sockets against the in-process fake server: start-up
+// checks, replies of every shape, time-outs, stale messages, forgeries and the one-minute rule.
+#include <gtest/gtest.h>
+#include <string.h>
+#include "exchange/exchange_harness.h"
+#include "settings/settings.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+#include "support/fake_ntp_server.h"
+
+namespace {
+
+struct NetworkEnvironment : testing::Environment {
+    void SetUp() override { StartNetwork(); }
+    void TearDown() override { StopNetwork(); }
+};
+testing::Environment *const network = testing::AddGlobalTestEnvironment(new NetworkEnvironment);
+
+// How the fake server bends its reply; every zero field leaves the reply as it is.
+struct ReplyShape {
+    int length;             // bytes sent (0 keeps 48)
+    int firstByte;          // LI/VN/mode byte (0 keeps 0x24)
+    int stratum;            // -1 keeps 2
+    int zeroTransmit;       // zeroes the Receive stamp too, or the era check refuses first
+    uint8_t originateFlip;  // XORed into the last byte of the Originate Timestamp
+    int receiveOtherEra;    // flips bit 31 of the Receive Timestamp's seconds
+    int receiveAfterTransmit;
+};
+
+void ApplyShape(uint8_t *reply, int *length, void *context)
+{
+    const ReplyShape *shape = (const ReplyShape *)context;
+    if (shape->length != 0)
+        *length = shape->length;
+    for (int i = 48; i < FakeReplyCapacity; i++)
+        reply[i] = (uint8_t)i;
+    if (shape->firstByte != 0)
+        reply[0] = (uint8_t)shape->firstByte;
+    if (shape->stratum >= 0)
+        reply[1] = (uint8_t)shape->stratum;
+    if (shape->zeroTransmit)
+        memset(reply + 32, 0, 16);
+    reply[31] ^= shape->originateFlip;
+    if (shape->receiveOtherEra)
+        reply[32] ^= 0x80;
+    if (shape->receiveAfterTransmit)
+        reply[35] += 1;     // one second later than the Transmit Timestamp
+}
+
+class ExchangeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetHarness();
+        Settings = SettingsRecord();
+        Settings.MinAdjust = 100;
+        FakeNtpServerConfig config = {};
+        ASSERT_EQ(0, FakeNtpServerStart(&config)) << "127.0.0.1:123 is taken";
+    }
+    void TearDown() override
+    {
+        CloseExchange();
+        FakeNtpServerStop();
+        TestOutputBox = NULL;
+    }
+    void Serve(const FakeNtpServerConfig &config) { FakeNtpServerConfigure(&config); }
+    void ServeShape(ReplyShape *shape)
+    {
+        FakeNtpServerConfig config = {};
+        config.shape = ApplyShape;
+        config.context = shape;
+        Serve(config);
+    }
+};
+
+TEST_F(ExchangeTest, RepliesOfEveryShapeEndWithTheirMessage)
+{
+    const char *const ok = "時計の誤差は ";
+    struct Row {
+        const char *name;
+        ReplyShape shape;
+        const char *message;    // prefix of ResultMessage
+        int failed;
+    } rows[] = {
+        {"plain", {0, 0, -1, 0, 0, 0, 0}, ok, 0},
+        {"47 bytes", {47, 0, -1, 0, 0, 0, 0}, "エラー:受信データ長エラー", 1},
+        {"48 bytes", {48, 0, -1, 0, 0, 0, 0}, ok, 0},
+        {"49 bytes", {49, 0, -1, 0, 0, 0, 0}, ok, 0},
+        {"50 bytes", {50, 0, -1, 0, 0, 0, 0}, ok, 0},
+        {"51 bytes", {51, 0, -1, 0, 0, 0, 0}, "エラー:データ受信失敗。", 1},
+        {"600 bytes", {600, 0, -1, 0, 0, 0, 0}, "エラー:データ受信失敗。", 1},
+        {"version 3", {0, 0x1C, -1, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。", 1},
+        {"mode 5", {0, 0x25, -1, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰのﾓｰﾄﾞが違います。", 1},
+        {"other era", {0, 0, -1, 0, 0, 1, 0}, "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ", 1},
+        {"stratum 0", {0, 0, 0, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
+        {"stratum 15", {0, 0, 15, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
+        {"leap 3 stratum 16", {0, 0xE4, 16, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
+        {"zero transmit", {0, 0, -1, 1, 0, 0, 0}, "ｴﾗｰ:送信ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。", 1},
+        {"wrong origin", {0, 0, -1, 0, 1, 0, 0}, "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。", 1},
+        {"leap 3", {0, 0xE4, -1, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。", 1},
+        {"t2 after t3", {0, 0, -1, 0, 0, 0, 1}, "エラー：通信中の時刻修正を検出", 1},
+    };
+    for (Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ServeShape(&row.shape);
+        HandlerCalls.clear();
+        ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
+        EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+        EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+        EXPECT_EQ(0, strncmp(ExchangeRecord.ResultMessage, row.message, strlen(row.message)))
+            << ExchangeRecord.ResultMessage;
+        EXPECT_EQ(row.failed, ExchangeRecord.ExchangeFailed);
+        ASSERT_EQ(1u, HandlerCalls.size());
+        EXPECT_EQ(1, HandlerCalls[0].result);
+    }
+}
+
+TEST_F(ExchangeTest, SuccessfulTestWritesItsLinesInOrder)
+{
+    TestOutputBox = HarnessOutputBox();
+    SetWindowTextA(TestOutputBox, "old text");
+    ASSERT_EQ(0, RunExchange("localhost", 0));
+    ASSERT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+    const char *const expected[] = {
+        "サーバー：localhost", "IPアドレス：127.0.0.1", "LI=0, VN=4, Mode=4, Stratum=2",
+        "Poll Interval=", "Precision=", "Root Delay=", "Root Dispersion=",
+        "Reference Timestamp=", "Originate Timestamp=", "Receive Timestamp=",
+        "Transmit Timestamp=", "Destination Timestamp=", "往復の遅延時間=", "時計の誤差は ",
+        "通信成功"};
+    std::vector<std::string> lines = OutputLines();
+    ASSERT_EQ(sizeof expected / sizeof expected[0], lines.size());
+    for (size_t i = 0; i < lines.size(); i++)
+        EXPECT_EQ(0u, lines[i].find(expected[i])) << i << ": " << lines[i];
+    EXPECT_EQ(lines[13], ExchangeRecord.ResultMessage);
+    EXPECT_EQ("Poll Interval=64.00sec", lines[3]);
+}
+
+TEST_F(ExchangeTest, RequestCarriesRandomBitsBelowTheMillisecond)
+{
+    NtpTimestamp stamps[2];
+    for (NtpTimestamp &stamp : stamps) {
+        ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
+        ASSERT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+        uint8_t request[48];
+        FakeNtpServerLastRequest(request);
+        EXPECT_EQ(0x23, request[0]);
+        for (int i = 1; i < 40; i++)
+            EXPECT_EQ(0, request[i]) << i;
+        stamp = NetworkToHostTimestamp(request + 40);
+        EXPECT_EQ(ExchangeRecord.sendStamp, stamp);
+        EXPECT_EQ(SystemTimeToNtp(&ExchangeRecord.sendTime) & ~0x3FFFFFULL, stamp & ~0x3FFFFFULL);
+    }
+    EXPECT_NE(stamps[0] & 0x3FFFFF, stamps[1] & 0x3FFFFF);
+}
+
+TEST_F(ExchangeTest, ForgedReplyFromAnotherPortIsDroppedAndTheRealOneUsed)
+{
+    FakeNtpServerConfig config = {};
+    config.forgeFirst = 1;
+    Serve(config);
+    ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
+    EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+    EXPECT_LT(ClockOffset < 0 ? -ClockOffset : ClockOffset, 10000000);    // not the hour
+    EXPECT_TRUE(ClockSettings.empty());
+    ASSERT_EQ(2u, HandlerCalls.size());
+    EXPECT_EQ(0, HandlerCalls[0].result);
+    EXPECT_EQ(1, HandlerCalls[1].result);
+}
+
+TEST_F(ExchangeTest, SilentServerTimesOutOnTheFifthTick)
+{
+    FakeNtpServerConfig config = {};
+    config.silent = 1;
+    Serve(config);
+    TestOutputBox = HarnessOutputBox();
+    ASSERT_EQ(0, StartExchange("127.0.0.1", 0));
+    PumpFor(30);
+    for (int tick = 1; tick <= 4; tick++)
+        ASSERT_EQ(0, ExchangeTick()) << tick;
+    EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+    EXPECT_EQ(1, ExchangeTick());
+    EXPECT_STREQ("エラー：受信タイムアウト発生", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+    EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+    std::vector<std::string> lines = OutputLines();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ("エラー：受信タイムアウト発生", lines[1]);
+    EXPECT_EQ("通信失敗", lines[2]);
+    EXPECT_EQ(0, ExchangeTick());
+}
+
+TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick)
+{
+    ASSERT_EQ(0, StartExchange("localhost", 0));
+    HANDLE lookup = ExchangeRecord.lookupHandle;
+    ASSERT_NE((HANDLE)0, lookup);
+    for (int tick = 1; tick <= 120; tick++)
+        ASSERT_EQ(0, ExchangeTick()) << tick;
+    EXPECT_EQ(ExchangeResolving, ExchangeRecord.phase);
+    EXPECT_EQ(1, ExchangeTick());
+    EXPECT_STREQ("エラー：IPアドレス取得タイムアウト発生", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+    EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+    EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+
+    // The late completion, whether WinSock still posts it or not, changes nothing.
+    PumpFor(100);
+    for (const HandlerCall &call : HandlerCalls)
+        EXPECT_EQ(-1, call.result);
+    EXPECT_EQ(-1, OnHostResolved((WPARAM)lookup, 0));
+    EXPECT_STREQ("エラー：IPアドレス取得タイムアウト発生", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
+{
+    FakeNtpServerConfig config = {};
+    config.silent = 1;
+    Serve(config);
+    ASSERT_EQ(0, StartExchange("127.0.0.1", 0));
+    SOCKET current = ExchangeRecord.socket;
+    SOCKET other = socket(AF_INET, SOCK_DGRAM, 0);
+    struct Row {
+        int host;
+        WPARAM wParam;
+        LPARAM lParam;
+        int result;
+    } rows[] = {
+        {0, (WPARAM)other, FD_READ, -1},
+        {0, (WPARAM)INVALID_SOCKET, FD_READ, -1},
+        {0, (WPARAM)other, WSAMAKESELECTREPLY(FD_READ, WSAECONNRESET), -1},
+        {1, (WPARAM)0, 0, -1},
+        {1, (WPARAM)0x1234, 0, -1},
+        {0, (WPARAM)current, FD_WRITE, 0},
+        {0, (WPARAM)current, FD_CLOSE, 0},
+    };
+    for (const Row &row : rows) {
+        int result = row.host ? OnHostResolved(row.wParam, row.lParam)
+                              : OnSocketNotify(row.wParam, row.lParam);
+        EXPECT_EQ(row.result, result) << row.wParam << " " << row.lParam;
+        EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+        EXPECT_EQ(current, ExchangeRecord.socket);
+        EXPECT_STREQ("", ExchangeRecord.ResultMessage);
+    }
+    EXPECT_EQ(1, OnSocketNotify((WPARAM)current, WSAMAKESELECTREPLY(FD_READ, WSAENETDOWN)));
+    EXPECT_STREQ("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+    EXPECT_EQ(-1, OnSocketNotify((WPARAM)current, FD_READ));
+    closesocket(other);
+}
+
+TEST_F(ExchangeTest, StartChecksAndCancel)
+{
+    TestOutputBox = HarnessOutputBox();
+    EXPECT_EQ(-1, StartExchange("", 0));
+    EXPECT_STREQ("エラー:サーバーを設定してください。", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+    EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+
+    // The all-ones address is no dotted address to inet_addr: it is looked up instead.
+    ASSERT_EQ(0, StartExchange("255.255.255.255", 0));
+    EXPECT_EQ(ExchangeResolving, ExchangeRecord.phase);
+    CancelExchange();
+    EXPECT_STREQ("処理を中止しました。", ExchangeRecord.ResultMessage);
+    EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+    PumpFor(50);
+    for (const HandlerCall &call : HandlerCalls)
+        EXPECT_EQ(-1, call.result);
+    std::vector<std::string> lines = OutputLines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("サーバー：255.255.255.255", lines[0]);
+    EXPECT_EQ("処理を中止しました。", lines[1]);
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+// A completed lookup is only as good as its host entry: anything but an IPv4 address fails.
+TEST_F(ExchangeTest, HostEntryWithoutAnIpv4AddressIsAFailedLookup)
+{
+    struct Row {
+        const char *name;
+        short type;
+        short length;
+        int listEmpty;
+        int listOutside;
+        int expected;
+    } rows[] = {
+        {"IPv4", AF_INET, 4, 0, 0, 0},
+        {"IPv6 type", 23, 16, 0, 0, 1},
+        {"length 16", AF_INET, 16, 0, 0, 1},
+        {"length 0", AF_INET, 0, 0, 0, 1},
+        {"empty list", AF_INET, 4, 1, 0, 1},
+        {"list outside the buffer", AF_INET, 4, 0, 1, 1},
+    };
+    static char outside[8] = {127, 0, 0, 1};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        CloseExchange();
+        memset(ExchangeRecord.hostBuffer, 0, sizeof ExchangeRecord.hostBuffer);
+        struct hostent *entry = (struct hostent *)ExchangeRecord.hostBuffer;
+        char **list = (char **)(ExchangeRecord.hostBuffer + 64);
+        char *address = ExchangeRecord.hostBuffer + 128;
+        memcpy(address, "\x7f\x00\x00\x01", 4);
+        entry->h_addrtype = row.type;
+        entry->h_length = row.length;
+        entry->h_addr_list = list;
+        list[0] = row.listEmpty ? NULL : row.listOutside ? outside : address;
+        ExchangeRecord.lookupHandle = (HANDLE)0x4321;
+        ExchangeRecord.phase = ExchangeResolving;
+        int result = OnHostResolved((WPARAM)0x4321, 0);
+        EXPECT_EQ(row.expected, result);
+        if (row.expected) {
+            EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
+            EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+        } else {
+            EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+            EXPECT_EQ(htonl(INADDR_LOOPBACK), ExchangeRecord.address);
+        }
+    }
+    CloseExchange();
+    ExchangeRecord.lookupHandle = (HANDLE)0x4321;
+    EXPECT_EQ(1, OnHostResolved((WPARAM)0x4321, WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND)));
+    EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
+}
+
+TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
+{
+    const uint32_t self = htonl(INADDR_LOOPBACK);
+    const uint32_t other = inet_addr("127.0.0.9");
+    const uint32_t now = 1000;
+    struct Slot {
+        uint32_t address;
+        uint32_t sentAt;
+    };
+    struct Row {
+        const char *name;
+        uint32_t tick;
+        int rule;
+        Slot before[2];
+        int fillAllFresh;
+        int refused;
+        int recordedSlot;   // where the send is recorded; -1 not at all
+    } rows[] = {
+        {"empty table", now, 1, {{0, 0}, {0, 0}}, 0, 0, 0},
+        {"sent 239 ticks ago", now, 1, {{self, now - 239}, {0, 0}}, 0, 1, -1},
+        {"sent 240 ticks ago", now, 1, {{self, now - 240}, {0, 0}}, 0, 0, 0},
+        {"first match stale, later fresh", now, 1, {{self, now - 300}, {self, now - 10}}, 0, 0, 0},
+        {"other fresh, then self fresh", now, 1, {{other, now - 5}, {self, now - 5}}, 0, 1, -1},
+        {"other fresh, self absent", now, 1, {{other, now - 5}, {0, 0}}, 0, 0, 1},
+        {"counter wrapped", 100, 1, {{self, 0xFFFFFFF0u}, {0, 0}}, 0, 1, -1},
+        {"rule off with self fresh", now, 0, {{self, now - 5}, {0, 0}}, 0, 0, 1},
+        {"all slots fresh", now, 1, {{0, 0}, {0, 0}}, 1, 0, -1},
+    };
+    FakeNtpServerConfig config = {};
+    config.silent = 1;
+    Serve(config);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        memset(RecentServers, 0, sizeof RecentServers);
+        for (int i = 0; i < 2; i++) {
+            RecentServers[i].address = row.before[i].address;
+            RecentServers[i].sentAt = row.before[i].sentAt;
+        }
+        if (row.fillAllFresh) {
+            for (int i = 0; i < RecentServerSlots; i++) {
+                RecentServers[i].address = other + (uint32_t)i;
+                RecentServers[i].sentAt = row.tick - 1;
+            }
+        }
+        RecentServer before[RecentServerSlots];
+        memcpy(before, RecentServers, sizeof before);
+        TickCounter = row.tick;
+        int requests = FakeNtpServerRequestCount();
+        int started = StartExchange("127.0.0.1", row.rule);
+        PumpFor(20);
+        CloseExchange();
+        if (row.refused) {
+            EXPECT_EQ(-1, started);
+            EXPECT_STREQ("エラー：１分以内のリトライ不可", ExchangeRecord.ResultMessage);
+            EXPECT_EQ(requests, FakeNtpServerRequestCount());
+        } else {
+            EXPECT_EQ(0, started);
+            EXPECT_EQ(requests + 1, FakeNtpServerRequestCount());
+        }
+        for (int i = 0; i < RecentServerSlots; i++) {
+            if (i == row.recordedSlot) {
+                EXPECT_EQ(self, RecentServers[i].address) << i;
+                EXPECT_EQ(row.tick, RecentServers[i].sentAt) << i;
+            } else {
+                EXPECT_EQ(0, memcmp(&before[i], &RecentServers[i], sizeof before[i])) << i;
+            }
+        }
+    }
+}
+
+}  // namespace

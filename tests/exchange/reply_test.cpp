@@ -1,0 +1,393 @@
+// Reply evaluation with a fixed clock: validation order, the time checks, the correction
+// threshold, the clock error and delay texts, the leap items and when the logs are written.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include "exchange/exchange_harness.h"
+#include "logs/correction_log.h"
+#include "settings/settings.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+
+namespace {
+
+const uint64_t Second = 10000000;
+const uint64_t T0 = FileTimeOf(2026, 12, 7, 5, 30, 0, 0);
+
+class ReplyTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetHarness();
+        Settings = SettingsRecord();
+        Settings.MinAdjust = 100;
+        Settings.DispLeap = 1;
+        ExchangeRecord.serverName = "127.0.0.1";
+        ExchangeRecord.sendStamp = 0xEB0A1B2C12345678ULL;
+        SetSendTime(T0);
+    }
+    void TearDown() override
+    {
+        CloseExchange();
+        CloseSenders();
+        UseRealClock();
+        TestOutputBox = NULL;
+    }
+    static void SetSendTime(uint64_t fileTime)
+    {
+        FILETIME value = {(DWORD)fileTime, (DWORD)(fileTime >> 32)};
+        FileTimeToSystemTime(&value, &ExchangeRecord.sendTime);
+    }
+    // t1 is T0; t4 and the fresh reading come from the fixed clock.
+    int Evaluate(const uint8_t *reply, uint64_t t4, uint64_t fresh = 0)
+    {
+        UseFixedClock({t4, fresh != 0 ? fresh : t4});
+        return DeliverAndProcess(reply, 48);
+    }
+};
+
+NtpFields ValidFields(void)
+{
+    NtpFields fields = {};
+    fields.leap = 0;
+    fields.version = 4;
+    fields.mode = 4;
+    fields.stratum = 2;
+    fields.originateTimestamp = ExchangeRecord.sendStamp;
+    fields.receiveTimestamp = 0xEB0A1B2C00000000ULL;
+    fields.transmitTimestamp = 0xEB0A1B2C10000000ULL;
+    return fields;
+}
+
+TEST_F(ReplyTest, ValidationRefusesInItsOrder)
+{
+    struct Row {
+        const char *name;
+        void (*spoil)(NtpFields *);
+        const char *message;
+    } rows[] = {
+        {"valid", [](NtpFields *) {}, ""},
+        {"leap 3 alone passes", [](NtpFields *f) { f->leap = 3; }, ""},
+        {"stratum 14 passes", [](NtpFields *f) { f->stratum = 14; }, ""},
+        {"stratum 1 passes", [](NtpFields *f) { f->stratum = 1; }, ""},
+        {"version 3 before everything",
+         [](NtpFields *f) { f->version = 3; f->mode = 5; f->stratum = 0; f->transmitTimestamp = 0; },
+         "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。"},
+        {"version 5", [](NtpFields *f) { f->version = 5; }, "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。"},
+        {"mode before era", [](NtpFields *f) { f->mode = 3; f->receiveTimestamp ^= 1ULL << 63; },
+         "ｴﾗｰ:ｻｰﾊﾞｰのﾓｰﾄﾞが違います。"},
+        {"era before stratum",
+         [](NtpFields *f) { f->receiveTimestamp ^= 1ULL << 63; f->stratum = 0; },
+         "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ"},
+        {"stratum before transmit",
+         [](NtpFields *f) { f->stratum = 15; f->transmitTimestamp = 0; f->receiveTimestamp = 0; },
+         "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。"},
+        {"stratum 16 with leap 3", [](NtpFields *f) { f->stratum = 16; f->leap = 3; },
+         "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。"},
+        {"zero transmit before origin",
+         [](NtpFields *f) { f->transmitTimestamp = 0; f->receiveTimestamp = 0; f->originateTimestamp = 1; },
+         "ｴﾗｰ:送信ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
+        {"transmit with only a fraction passes", [](NtpFields *f) { f->transmitTimestamp = 1; f->receiveTimestamp = 0; }, ""},
+        {"zero transmit in this era fails the era check",
+         [](NtpFields *f) { f->transmitTimestamp = 0; }, "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ"},
+        {"origin one bit off", [](NtpFields *f) { f->originateTimestamp ^= 1; },
+         "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
+        {"origin without the random bits",
+         [](NtpFields *f) { f->originateTimestamp &= ~0x3FFFFFULL; }, "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
+    };
+    TestOutputBox = HarnessOutputBox();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetWindowTextA(TestOutputBox, "");
+        ExchangeRecord.ResultMessage[0] = '\0';
+        NtpFields fields = ValidFields();
+        row.spoil(&fields);
+        EXPECT_EQ(row.message[0] ? -1 : 0, ValidateReply(&fields));
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+        std::vector<std::string> lines = OutputLines();
+        EXPECT_EQ(row.message[0] ? 1u : 0u, lines.size());
+    }
+}
+
+TEST_F(ReplyTest, ClockErrorTextFromOffsets)
+{
+    struct Row {
+        int64_t offset;
+        const char *text;
+    } rows[] = {
+        {0, "0.000"},
+        {1234567, "-0.123"},
+        {-50000000, "5.000"},
+        {9999, "-0.000"},
+        {-9999, "0.000"},
+        {10000, "-0.001"},
+        {-12345678901234LL, "1234567.890"},
+        {12345678901234LL, "-1234567.890"},
+        {-9999999990000LL, "999999.999"},
+        {-10000000000000LL, "1000000.000"},
+        {-10000000000001LL, "1000000.000"},
+        {-((int64_t)4000000000 * 10000000), "4000000000.000"},
+    };
+    for (const Row &row : rows) {
+        BuildClockErrorText(row.offset);
+        EXPECT_STREQ(row.text, ClockErrorText) << row.offset;
+    }
+}
+
+TEST_F(ReplyTest, DelayLine)
+{
+    struct Row {
+        int64_t delay;
+        const char *line;
+    } rows[] = {
+        {0, "往復の遅延時間=0.5msec"},
+        {-10000, "往復の遅延時間=0sec"},
+        {-1, "往復の遅延時間=0sec"},
+        {123456, "往復の遅延時間=12.8msec"},
+        {20000000, "往復の遅延時間=2000.5msec"},
+    };
+    TestOutputBox = HarnessOutputBox();
+    for (const Row &row : rows) {
+        SetWindowTextA(TestOutputBox, "");
+        AppendDelayLine(row.delay);
+        std::vector<std::string> lines = OutputLines();
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(row.line, lines[0]);
+    }
+    TestOutputBox = NULL;
+    SetWindowTextA(HarnessOutputBox(), "");
+    AppendDelayLine(0);
+    EXPECT_TRUE(OutputLines().empty());
+}
+
+// Offsets with exact NTP fractions (whole and half seconds) reach the threshold exactly.
+TEST_F(ReplyTest, CorrectionThresholdAndMessages)
+{
+    struct Row {
+        int64_t offset;
+        int minAdjust;
+        BOOL setResult;
+        int corrected;
+        const char *message;
+    } rows[] = {
+        {(int64_t)Second, 1000, TRUE, 1, "-1.000 秒の誤差を補正しました。"},
+        {(int64_t)Second, 1001, TRUE, 0, "時計の誤差は -1.000 秒です。"},
+        {-(int64_t)Second / 2, 500, TRUE, 1, "0.500 秒の誤差を補正しました。"},
+        {-(int64_t)Second / 2, 501, TRUE, 0, "時計の誤差は 0.500 秒です。"},
+        {0, 0, TRUE, 1, "0.000 秒の誤差を補正しました。"},
+        {0, 100, TRUE, 0, "時計の誤差は 0.000 秒です。"},
+        {3 * (int64_t)Second, 100, FALSE, 1, "時計を変更できませんでした。誤差は -3.000 秒です。"},
+    };
+    const uint64_t fresh = T0 + 7 * Second;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.message);
+        Settings.MinAdjust = row.minAdjust;
+        ClockSettings.clear();
+        ClockSettingResult = row.setResult;
+        CorrectionFailed = 0;
+        uint8_t reply[48];
+        BuildReply(reply, T0 + row.offset, T0 + row.offset);
+        ASSERT_EQ(0, Evaluate(reply, T0, fresh));
+        EXPECT_EQ(row.offset, ClockOffset);
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+        EXPECT_EQ(0, ExchangeRecord.ExchangeFailed);
+        EXPECT_EQ(row.setResult ? 0 : 1, CorrectionFailed);
+        ASSERT_EQ(row.corrected ? 1u : 0u, ClockSettings.size());
+        if (row.corrected) {
+            FILETIME set;
+            SystemTimeToFileTime(&ClockSettings[0], &set);
+            uint64_t value = ((uint64_t)set.dwHighDateTime << 32) | set.dwLowDateTime;
+            EXPECT_EQ(fresh + row.offset, value);   // the fresh reading, not t4
+        }
+        EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+        EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+    }
+}
+
+TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
+{
+    const int64_t S = (int64_t)Second;
+    struct Row {
+        const char *name;
+        int64_t t2, t3, t4;     // relative to t1 = T0; fractions exact in NTP and FILETIME units
+        int failed;
+        int64_t offset;
+        const char *delayLine;
+    } rows[] = {
+        {"symmetric", 5 * S, 5 * S + 156250, 300000, 0, 5 * S - 71875, "往復の遅延時間=14.9msec"},
+        {"round trip exactly 2 s", 0, 0, 2 * S, 0, -S, nullptr},
+        {"round trip 2.001 s", 0, 0, 2 * S + 10000, 1, -S - 5000, nullptr},
+        {"clock went backwards", 0, 0, -10000, 1, 5000, nullptr},
+        {"t2 after t3", 156250, 0, 0, 1, 78125, nullptr},
+        {"server slower than round trip", 0, 78125, 10000, 0, 34062, "往復の遅延時間=0sec"},
+    };
+    TestOutputBox = HarnessOutputBox();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        SetWindowTextA(TestOutputBox, "");
+        uint8_t reply[48];
+        BuildReply(reply, T0 + row.t2, T0 + row.t3);
+        ASSERT_EQ(row.failed, Evaluate(reply, T0 + row.t4));
+        EXPECT_EQ(row.offset, ClockOffset);
+        std::vector<std::string> lines = OutputLines();
+        ASSERT_GE(lines.size(), 2u);
+        if (row.failed) {
+            EXPECT_STREQ("エラー：通信中の時刻修正を検出", ExchangeRecord.ResultMessage);
+            EXPECT_EQ("通信失敗", lines.back());
+        } else {
+            EXPECT_EQ("通信成功", lines.back());
+        }
+        if (row.delayLine != nullptr) {
+            EXPECT_EQ(row.delayLine, lines[lines.size() - 3]);
+        }
+    }
+}
+
+TEST_F(ReplyTest, LeapItems)
+{
+    const uint64_t midnight = FileTimeOf(2026, 12, 31, 0, 0, 0, 0);
+    struct Row {
+        const char *name;
+        int dispLeap;
+        int leap;
+        uint64_t stamp;
+        int announced, atMidnight;
+    } rows[] = {
+        {"insertion during the day", 1, 1, T0, 1, 0},
+        {"insertion at midnight", 1, 1, midnight + 9990000, 1, 1},
+        {"insertion one second after midnight", 1, 1, midnight + Second, 1, 0},
+        {"deletion at midnight", 1, 2, midnight, 1, 0},
+        {"no leap", 1, 0, T0, 0, 0},
+        {"display off", 0, 1, midnight, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Settings.DispLeap = row.dispLeap;
+        LeapAnnounced = LeapAtMidnight = LeapNoticeSeconds = LeapRecheckTicks = 7;
+        SetSendTime(row.stamp);
+        uint8_t reply[48];
+        BuildReply(reply, row.stamp, row.stamp, row.leap);
+        ASSERT_EQ(0, Evaluate(reply, row.stamp));
+        EXPECT_EQ(row.announced, LeapAnnounced);
+        EXPECT_EQ(row.atMidnight, LeapAtMidnight);
+        EXPECT_EQ(row.announced ? 30 : 0, LeapNoticeSeconds);
+        EXPECT_EQ(row.announced ? 240 : 0, LeapRecheckTicks);
+        if (row.announced) {
+            SYSTEMTIME expected;
+            FILETIME value = {(DWORD)row.stamp, (DWORD)(row.stamp >> 32)};
+            FileTimeToSystemTime(&value, &expected);
+            EXPECT_EQ(expected.wDay, LeapDate.wDay);
+            EXPECT_EQ(expected.wSecond, LeapDate.wSecond);
+        }
+    }
+}
+
+TEST_F(ReplyTest, LeapThreeFailsWithoutATestLineOfItsOwn)
+{
+    TestOutputBox = HarnessOutputBox();
+    uint8_t reply[48];
+    BuildReply(reply, T0, T0, 3);
+    EXPECT_EQ(1, Evaluate(reply, T0));
+    EXPECT_STREQ("ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+    EXPECT_TRUE(ClockSettings.empty());
+    std::vector<std::string> lines = OutputLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ("サーバーの時計が同期していません", lines[1]);
+    EXPECT_EQ("Destination Timestamp=", lines[lines.size() - 2].substr(0, 22));
+    EXPECT_EQ("通信失敗", lines.back());
+}
+
+TEST_F(ReplyTest, DatagramFromAnotherPortIsDroppedAndTheExchangeWaits)
+{
+    uint8_t reply[48];
+    BuildReply(reply, T0, T0);
+    UseFixedClock({T0});
+    ASSERT_EQ(-1, DeliverAndProcess(reply, 48, 0));
+    EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+    EXPECT_NE(INVALID_SOCKET, ExchangeRecord.socket);
+    EXPECT_STREQ("", ExchangeRecord.ResultMessage);
+    // Oversized strangers are dropped too, not taken for a failed receive of the server's.
+    uint8_t big[60] = {0};
+    ASSERT_EQ(-1, DeliverAndProcess(big, sizeof big, 0));
+    EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+    CloseExchange();
+}
+
+// Log files in a private folder, stamped in a year nobody else writes.
+class ReplyLogTest : public ReplyTest {
+protected:
+    void SetUp() override
+    {
+        ReplyTest::SetUp();
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        snprintf(folder, sizeof folder, "%svm-exchange-logs-%lu\\", temp, GetCurrentProcessId());
+        CreateDirectoryA(folder, NULL);
+        snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
+        savedTime = LogLocalTimeSource;
+        LogLocalTimeSource = FixedLocalTime;
+        snprintf(csvPath, sizeof csvPath, "%svellmarin-log-2031.csv", folder);
+        snprintf(eventPath, sizeof eventPath, "%svellmarin-eventlog-2031.txt", folder);
+    }
+    void TearDown() override
+    {
+        DeleteFileA(csvPath);
+        DeleteFileA(eventPath);
+        RemoveDirectoryA(folder);
+        LogLocalTimeSource = savedTime;
+        ReplyTest::TearDown();
+    }
+    static void WINAPI FixedLocalTime(LPSYSTEMTIME time)
+    {
+        *time = SYSTEMTIME{2031, 3, 0, 4, 12, 0, 0, 0};
+    }
+    static int LineCount(const char *path)
+    {
+        FILE *file = fopen(path, "rb");
+        if (file == NULL)
+            return -1;
+        int lines = 0;
+        for (int c; (c = fgetc(file)) != EOF;)
+            lines += c == '\n';
+        fclose(file);
+        return lines;
+    }
+    char folder[MAX_PATH];
+    char csvPath[MAX_PATH + 32];
+    char eventPath[MAX_PATH + 32];
+    void (WINAPI *savedTime)(LPSYSTEMTIME);
+};
+
+TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
+{
+    struct Row {
+        int saveLog, saveEventLog, leap;
+        int csvLines;       // -1: no file
+        int eventLog;       // the event log file exists
+    } rows[] = {
+        {0, 0, 1, -1, 0},
+        {1, 0, 1, 1, 0},
+        {0, 1, 0, -1, 0},
+        {1, 1, 0, 1, 0},
+        {0, 1, 1, -1, 1},
+        {0, 1, 2, -1, 1},
+        {1, 1, 3, -1, 1},
+        {1, 0, 3, -1, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.saveLog << row.saveEventLog << row.leap);
+        DeleteFileA(csvPath);
+        DeleteFileA(eventPath);
+        Settings.SaveLog = row.saveLog;
+        Settings.SaveEventLog = row.saveEventLog;
+        uint8_t reply[48];
+        BuildReply(reply, T0, T0, row.leap);
+        Evaluate(reply, T0);
+        EXPECT_EQ(row.csvLines, LineCount(csvPath));
+        EXPECT_EQ(row.eventLog, GetFileAttributesA(eventPath) != INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+}  // namespace
