@@ -1,0 +1,251 @@
+// Runs the real program from a temporary folder and reads it from outside.
+#include "e2e/e2e_support.h"
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static std::string ProgramPath(void)
+{
+    // The test sits in <build>\tests\e2e\, the program in <build>\.
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    std::string own = path;
+    for (int up = 0; up < 3; ++up)
+        own = own.substr(0, own.find_last_of('\\'));
+    return own + "\\vellmarin.exe";
+}
+
+static void RemoveFolderFiles(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveDirectoryA((folder + name).c_str());
+        else
+            DeleteFileA((folder + name).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+std::string MakeRunFolder(const char *name, const std::string &ini)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%svm-e2e-%s-%lu\\", temp, name, GetCurrentProcessId());
+    CreateDirectoryA(folder, NULL);
+    RemoveFolderFiles(folder);
+    CopyFileA(ProgramPath().c_str(), (std::string(folder) + "vellmarin.exe").c_str(), FALSE);
+    FILE *file = fopen((std::string(folder) + "vellmarin.ini").c_str(), "wb");
+    if (file) {
+        fwrite(ini.data(), 1, ini.size(), file);
+        fclose(file);
+    }
+    return folder;
+}
+
+int LaunchClock(const std::string &folder, RunningClock *clock)
+{
+    ZeroMemory(clock, sizeof clock->process);
+    clock->window = NULL;
+    clock->folder = folder;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    std::string exe = folder + "vellmarin.exe";
+    char commandLine[MAX_PATH + 2];
+    snprintf(commandLine, sizeof commandLine, "\"%s\"", exe.c_str());
+    if (!CreateProcessA(exe.c_str(), commandLine, NULL, NULL, FALSE, 0, NULL, folder.c_str(),
+                        &startup, &clock->process))
+        return -1;
+    return 0;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchClockWindow(HWND window, LPARAM context)
+{
+    WindowSearch *search = (WindowSearch *)context;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && strcmp(className, "VELLMARIN") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindClockWindow(DWORD processId, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    do {
+        WindowSearch search = {processId, NULL};
+        EnumWindows(MatchClockWindow, (LPARAM)&search);
+        if (search.found)
+            return search.found;
+        Sleep(20);
+    } while (GetTickCount() - start < timeoutMs);
+    return NULL;
+}
+
+int WaitForExit(RunningClock *clock, DWORD timeoutMs)
+{
+    if (!clock->process.hProcess)
+        return -1;
+    if (WaitForSingleObject(clock->process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(clock->process.hProcess, &code);
+    return (int)code;
+}
+
+void StopClock(RunningClock *clock)
+{
+    if (!clock->process.hProcess)
+        return;
+    if (WaitForSingleObject(clock->process.hProcess, 0) != WAIT_OBJECT_0) {
+        HWND window = FindClockWindow(clock->process.dwProcessId, 0);
+        if (window)
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(clock->process.hProcess, 5000) != WAIT_OBJECT_0)
+            TerminateProcess(clock->process.hProcess, 99);
+        WaitForSingleObject(clock->process.hProcess, 5000);
+    }
+    CloseHandle(clock->process.hThread);
+    CloseHandle(clock->process.hProcess);
+    ZeroMemory(&clock->process, sizeof clock->process);
+}
+
+std::string ControlText(HWND window, int id)
+{
+    char text[1024] = "";
+    HWND control = GetDlgItem(window, id);
+    if (control)
+        GetWindowTextA(control, text, sizeof text);
+    return text;
+}
+
+std::string WindowTitle(HWND window)
+{
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string WaitForText(HWND window, int id, bool (*match)(const std::string &), DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    std::string text;
+    for (;;) {
+        text = ControlText(window, id);
+        if (match(text) || GetTickCount() - start >= timeoutMs)
+            return text;
+        Sleep(10);
+    }
+}
+
+bool Contains(const std::string &text, const char *part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    std::string content;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (!file)
+        return content;
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        content.append(buffer, got);
+    fclose(file);
+    return content;
+}
+
+std::vector<std::string> ReadLines(const std::string &path)
+{
+    std::vector<std::string> lines;
+    std::string content = ReadWholeFile(path);
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(content.substr(start));   // an unterminated last line
+            break;
+        }
+        std::string line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+int LocalYear(void)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return now.wYear;
+}
+
+std::string LogPath(const std::string &folder)
+{
+    char name[64];
+    snprintf(name, sizeof name, "vellmarin-log-%04d.csv", LocalYear());
+    return folder + name;
+}
+
+std::string EventLogPath(const std::string &folder)
+{
+    char name[64];
+    snprintf(name, sizeof name, "vellmarin-eventlog-%04d.txt", LocalYear());
+    return folder + name;
+}
+
+std::string BaseIni(const char *setupLines)
+{
+    return std::string("[SETUP]\r\n") + setupLines + "[SERVER]\r\nServer0=127.0.0.1\r\n";
+}
+
+LARGE_INTEGER Now(void)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+double SecondsSince(LARGE_INTEGER start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return (double)(now.QuadPart - start.QuadPart) / (double)frequency.QuadPart;
+}
+
+double ErrorSeconds(const std::string &text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        bool digit = c >= '0' && c <= '9';
+        bool signedDigit = c == '-' && i + 1 < text.size() && text[i + 1] >= '0' &&
+                           text[i + 1] <= '9';
+        if (digit || signedDigit)
+            return strtod(text.c_str() + i, NULL);
+    }
+    return NAN;
+}

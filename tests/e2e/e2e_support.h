@@ -1,0 +1,42 @@
+// Runs the real build/vellmarin.exe from a folder of its own and watches it from outside: its
+// window texts, its files and its exit code.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+struct RunningClock {
+    PROCESS_INFORMATION process;
+    HWND window;
+    std::string folder;     // ends in a backslash
+};
+
+// A fresh folder under %TEMP% holding a copy of the program and the given INI text.
+std::string MakeRunFolder(const char *name, const std::string &ini);
+// Starts the copy in folder; 0 when running. Does not wait for the window.
+int LaunchClock(const std::string &folder, RunningClock *clock);
+// The program's top-level window, waited for up to timeoutMs; null when none appeared.
+HWND FindClockWindow(DWORD processId, DWORD timeoutMs);
+// Waits for the process to end: its exit code, or -1 when it still runs after timeoutMs.
+int WaitForExit(RunningClock *clock, DWORD timeoutMs);
+// Asks the window to close, then makes sure the process is gone and its handles are released.
+void StopClock(RunningClock *clock);
+
+std::string ControlText(HWND window, int id);
+std::string WindowTitle(HWND window);
+// Polls the control until match() holds or timeoutMs passes; the last text read.
+std::string WaitForText(HWND window, int id, bool (*match)(const std::string &), DWORD timeoutMs);
+bool Contains(const std::string &text, const char *part);
+
+std::string ReadWholeFile(const std::string &path);
+std::vector<std::string> ReadLines(const std::string &path);
+int LocalYear(void);
+std::string LogPath(const std::string &folder);        // this year's correction log
+std::string EventLogPath(const std::string &folder);   // this year's event log
+// The INI lines every run needs: a loopback server only, so nothing leaves the machine.
+std::string BaseIni(const char *setupLines);
+double SecondsSince(LARGE_INTEGER start);
+LARGE_INTEGER Now(void);
+// The clock error (seconds) that a result message or a log field carries, from its first
+// number; NaN when there is none.
+double ErrorSeconds(const std::string &text);
