@@ -205,24 +205,24 @@ void CloseSenders(void)
 
 int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort)
 {
+    // The client takes the same port every time (a closed UDP port is free at once), which
+    // saves a call per datagram; loopback delivery is complete when sendto returns.
+    static struct sockaddr_in clientAddress;
+    CloseExchange();
     SOCKET sender = SenderFor(fromPort);
-    SOCKET client = LoopbackSocket(0);
+    SOCKET client = LoopbackSocket(ntohs(clientAddress.sin_port));
     if (sender == INVALID_SOCKET || client == INVALID_SOCKET)
         return -9;
-    struct sockaddr_in clientAddress = {};
-    int addressLength = sizeof clientAddress;
-    getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    if (clientAddress.sin_port == 0) {
+        int addressLength = sizeof clientAddress;
+        getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    }
     ExchangeRecord.socket = client;
     ExchangeRecord.address = htonl(INADDR_LOOPBACK);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
-    sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
-           sizeof clientAddress);
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(client, &readable);
-    struct timeval wait = {1, 0};
-    if (select(0, &readable, NULL, NULL, &wait) != 1)
+    if (sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
+               sizeof clientAddress) == SOCKET_ERROR)
         return -9;
     return ProcessReply();
 }
