@@ -11,6 +11,7 @@
 #include "settings/settings.h"
 
 static const char HostClass[] = "VELLMARIN_TEST_HOST";
+int HostForwardsMouse = 1;
 
 static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -28,12 +29,15 @@ static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARA
         break;
     }
     case WM_LBUTTONDOWN:
+        if (!HostForwardsMouse) break;
         BeginDrag(window, LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_MOUSEMOVE:
+        if (!HostForwardsMouse) break;
         DragMove(window, LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_LBUTTONUP:
+        if (!HostForwardsMouse) break;
         EndDrag();
         return 0;
     }

@@ -7,3 +7,5 @@ HWND CreateHostClockWindow(DWORD style);    // sets ClockWindow and ProgramInsta
 void DestroyHostClockWindow(void);
 void UseScratchIni(const char *name);       // IniPath to an empty file in the temporary folder
 void PumpMessages(void);
+// Zero keeps the pointer's real mouse messages (the shared X display's) away from the drag.
+extern int HostForwardsMouse;

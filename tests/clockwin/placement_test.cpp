@@ -121,6 +121,7 @@ TEST_F(WindowPlacement, PlacesTheRealWindowOnTheRealWorkArea)
 TEST_F(WindowPlacement, DraggingByTheSurfaceStopsAtTheScreenEdges)
 {
     SetWindowPos(ClockWindow, NULL, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HostForwardsMouse = 0;
     int limitX = GetSystemMetrics(SM_CXFULLSCREEN);
     int limitY = GetSystemMetrics(SM_CYFULLSCREEN) + GetSystemMetrics(SM_CYCAPTION);
     // Mouse positions arrive as the message's low and high words.
@@ -152,10 +153,20 @@ TEST_F(WindowPlacement, DraggingByTheSurfaceStopsAtTheScreenEdges)
 
     // Wine does not mark an owner topmost while it owns a topmost popup (the tooltip window).
     DestroyToolTips();
+    // A drag whose capture was taken away ends instead of following the pointer.
+    BeginDrag(ClockWindow, 10, 8);
+    ReleaseCapture();
+    move(60, 60);
+    SetCapture(ClockWindow);
+    move(60, 60);
+    EXPECT_EQ(before.left, Frame().left);
+    ReleaseCapture();
+
     ApplyTopmost(1);
     EXPECT_TRUE(GetWindowLongA(ClockWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
     ApplyTopmost(0);
     EXPECT_FALSE(GetWindowLongA(ClockWindow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    HostForwardsMouse = 1;
     EXPECT_EQ(before.left, Frame().left);
 }
 

@@ -23,6 +23,9 @@ static void SetRecord(int id, int hover, int pressed)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
+    // "reset": a Wine virtual desktop leaves its size as the display size of the whole prefix;
+    // this puts the real display's size back for every later program.
+    if (strstr(commandLine, "reset")) return ChangeDisplaySettingsExA(NULL, NULL, NULL, 0, NULL) == DISP_CHANGE_SUCCESSFUL ? 0 : 1;
     // Arguments: "standard" or "bar", then how many seconds to stay open.
     int bar = strstr(commandLine, "bar") != NULL;
     const char *digits = strpbrk(commandLine, "0123456789");
