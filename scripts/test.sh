@@ -8,7 +8,12 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 bash "$here/build.sh"
 
 . "$here/xvfb.sh"
-cleanup() { [ -n "$VM_XVFB_PID" ] && kill "$VM_XVFB_PID" 2>/dev/null; true; }
+cleanup() {
+    # Under CI nothing may outlive the run: Wine's helper processes would hold its output pipes.
+    if [ "${CI:-}" = true ]; then wineserver -k 2>/dev/null || true; fi
+    [ -n "$VM_XVFB_PID" ] && kill "$VM_XVFB_PID" 2>/dev/null
+    true
+}
 trap cleanup EXIT
 
 wineserver -p </dev/null >/dev/null 2>&1 || true
