@@ -243,6 +243,11 @@ TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
         EXPECT_EQ(current, ExchangeRecord.socket);
         EXPECT_STREQ("", ExchangeRecord.ResultMessage);
     }
+    // While a reply is being evaluated (a log error box pumps messages) a second read waits.
+    ExchangeRecord.phase = ExchangeProcessing;
+    EXPECT_EQ(0, OnSocketNotify((WPARAM)current, FD_READ));
+    EXPECT_EQ(current, ExchangeRecord.socket);
+    ExchangeRecord.phase = ExchangeAwaitingReply;
     EXPECT_EQ(1, OnSocketNotify((WPARAM)current, WSAMAKESELECTREPLY(FD_READ, WSAENETDOWN)));
     EXPECT_STREQ("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ", ExchangeRecord.ResultMessage);
     EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
