@@ -89,34 +89,45 @@ void ResetHarness(void)
     UseRealClock();
 }
 
+static void DispatchWaiting(void)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Waits for the next message rather than polling, so a reply is handled (and t4 read) as soon
+// as WinSock posts its notification, as the program's own message loop does.
+static void WaitForMessage(DWORD ms)
+{
+    MsgWaitForMultipleObjects(0, NULL, FALSE, ms, QS_ALLINPUT);
+}
+
 void PumpFor(int ms)
 {
     DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (ms > 0)
-            Sleep(1);
-    } while ((int)(GetTickCount() - start) < ms);
+    for (;;) {
+        DispatchWaiting();
+        int left = ms - (int)(GetTickCount() - start);
+        if (left <= 0)
+            return;
+        WaitForMessage((DWORD)left);
+    }
 }
 
 int PumpUntilIdle(int ms)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        DispatchWaiting();
         if (ExchangeRecord.phase == ExchangeIdle)
             return 1;
-        if ((int)(GetTickCount() - start) >= ms)
+        int left = ms - (int)(GetTickCount() - start);
+        if (left <= 0)
             return 0;
-        Sleep(1);
+        WaitForMessage((DWORD)left);
     }
 }
 
