@@ -186,15 +186,16 @@ static int SendRequest(void)
     ZeroMemory(ExchangeRecord.requestBuffer, sizeof ExchangeRecord.requestBuffer);
     ExchangeRecord.requestBuffer[0] = 0x23;
     uint32_t noise = RandomBits() & 0x3FFFFFu;
-    ReadUtcClock(&ExchangeRecord.sendTime);
-    ExchangeRecord.sendStamp = (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) |
-                               noise;
-    HostToNetworkTimestamp(ExchangeRecord.sendStamp,
-                           ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     struct sockaddr_in server = {};
     server.sin_family = AF_INET;
     server.sin_port = htons(ServerPort);
     server.sin_addr.s_addr = ExchangeRecord.address;
+    // t1 is read as late as possible before the send.
+    ReadUtcClock(&ExchangeRecord.sendTime);
+    ExchangeRecord.sendStamp =
+        (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
+    HostToNetworkTimestamp(ExchangeRecord.sendStamp,
+                           ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,
                RequestBytesSent, 0, (struct sockaddr *)&server, sizeof server) == SOCKET_ERROR) {
         SetResultMessage("エラー: 送信失敗");

@@ -89,34 +89,45 @@ void ResetHarness(void)
     UseRealClock();
 }
 
+static void DispatchWaiting(void)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Waits for the next message rather than polling, so a reply is handled (and t4 read) as soon
+// as WinSock posts its notification, as the program's own message loop does.
+static void WaitForMessage(DWORD ms)
+{
+    MsgWaitForMultipleObjects(0, NULL, FALSE, ms, QS_ALLINPUT);
+}
+
 void PumpFor(int ms)
 {
     DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (ms > 0)
-            Sleep(1);
-    } while ((int)(GetTickCount() - start) < ms);
+    for (;;) {
+        DispatchWaiting();
+        int left = ms - (int)(GetTickCount() - start);
+        if (left <= 0)
+            return;
+        WaitForMessage((DWORD)left);
+    }
 }
 
 int PumpUntilIdle(int ms)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        DispatchWaiting();
         if (ExchangeRecord.phase == ExchangeIdle)
             return 1;
-        if ((int)(GetTickCount() - start) >= ms)
+        int left = ms - (int)(GetTickCount() - start);
+        if (left <= 0)
             return 0;
-        Sleep(1);
+        WaitForMessage((DWORD)left);
     }
 }
 
@@ -205,24 +216,24 @@ void CloseSenders(void)
 
 int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort)
 {
+    // The client takes the same port every time (a closed UDP port is free at once), which
+    // saves a call per datagram; loopback delivery is complete when sendto returns.
+    static struct sockaddr_in clientAddress;
+    CloseExchange();
     SOCKET sender = SenderFor(fromPort);
-    SOCKET client = LoopbackSocket(0);
+    SOCKET client = LoopbackSocket(ntohs(clientAddress.sin_port));
     if (sender == INVALID_SOCKET || client == INVALID_SOCKET)
         return -9;
-    struct sockaddr_in clientAddress = {};
-    int addressLength = sizeof clientAddress;
-    getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    if (clientAddress.sin_port == 0) {
+        int addressLength = sizeof clientAddress;
+        getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    }
     ExchangeRecord.socket = client;
     ExchangeRecord.address = htonl(INADDR_LOOPBACK);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
-    sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
-           sizeof clientAddress);
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(client, &readable);
-    struct timeval wait = {1, 0};
-    if (select(0, &readable, NULL, NULL, &wait) != 1)
+    if (sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
+               sizeof clientAddress) == SOCKET_ERROR)
         return -9;
     return ProcessReply();
 }

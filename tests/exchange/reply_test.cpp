@@ -328,6 +328,9 @@ protected:
         snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
         savedTime = LogLocalTimeSource;
         LogLocalTimeSource = FixedLocalTime;
+        savedBox = LogErrorBox;
+        LogErrorBox = CountErrorBox;
+        errorBoxes = 0;
         snprintf(csvPath, sizeof csvPath, "%svellmarin-log-2031.csv", folder);
         snprintf(eventPath, sizeof eventPath, "%svellmarin-eventlog-2031.txt", folder);
     }
@@ -337,11 +340,18 @@ protected:
         DeleteFileA(eventPath);
         RemoveDirectoryA(folder);
         LogLocalTimeSource = savedTime;
+        LogErrorBox = savedBox;
+        EXPECT_EQ(0, errorBoxes);
         ReplyTest::TearDown();
     }
     static void WINAPI FixedLocalTime(LPSYSTEMTIME time)
     {
         *time = SYSTEMTIME{2031, 3, 0, 4, 12, 0, 0, 0};
+    }
+    static int WINAPI CountErrorBox(HWND, LPCSTR, LPCSTR, UINT)
+    {
+        errorBoxes++;
+        return IDOK;
     }
     static int LineCount(const char *path)
     {
@@ -358,19 +368,22 @@ protected:
     char csvPath[MAX_PATH + 32];
     char eventPath[MAX_PATH + 32];
     void (WINAPI *savedTime)(LPSYSTEMTIME);
+    int (WINAPI *savedBox)(HWND, LPCSTR, LPCSTR, UINT);
+    static int errorBoxes;
 };
+int ReplyLogTest::errorBoxes;
 
 TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
 {
     struct Row {
         int saveLog, saveEventLog, leap;
-        int csvLines;       // -1: no file
+        int csvLines;       // header and entry; -1: no file
         int eventLog;       // the event log file exists
     } rows[] = {
         {0, 0, 1, -1, 0},
-        {1, 0, 1, 1, 0},
+        {1, 0, 1, 2, 0},
         {0, 1, 0, -1, 0},
-        {1, 1, 0, 1, 0},
+        {1, 1, 0, 2, 0},
         {0, 1, 1, -1, 1},
         {0, 1, 2, -1, 1},
         {1, 1, 3, -1, 1},
@@ -388,6 +401,38 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
         EXPECT_EQ(row.csvLines, LineCount(csvPath));
         EXPECT_EQ(row.eventLog, GetFileAttributesA(eventPath) != INVALID_FILE_ATTRIBUTES);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// What the receive relies on: a datagram longer than the buffer is one error (WSAEMSGSIZE) that
+// still names its source, and it is consumed whole, so the next receive gets the next datagram.
+TEST(DatagramReceiveTest, OversizedDatagramIsAMessageSizeErrorThatNamesItsSource)
+{
+    SOCKET pair[2];
+    struct sockaddr_in address[2];
+    for (int i = 0; i < 2; i++) {
+        pair[i] = socket(AF_INET, SOCK_DGRAM, 0);
+        address[i] = {};
+        address[i].sin_family = AF_INET;
+        address[i].sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(0, bind(pair[i], (struct sockaddr *)&address[i], sizeof address[i]));
+        int length = sizeof address[i];
+        getsockname(pair[i], (struct sockaddr *)&address[i], &length);
+    }
+    char data[64] = {0};
+    sendto(pair[0], data, 51, 0, (struct sockaddr *)&address[1], sizeof address[1]);
+    sendto(pair[0], data, 48, 0, (struct sockaddr *)&address[1], sizeof address[1]);
+    struct sockaddr_in from = {};
+    int fromLength = sizeof from;
+    EXPECT_EQ(SOCKET_ERROR, recvfrom(pair[1], data, 50, 0, (struct sockaddr *)&from, &fromLength));
+    EXPECT_EQ(WSAEMSGSIZE, WSAGetLastError());
+    EXPECT_EQ(address[0].sin_port, from.sin_port);
+    EXPECT_EQ(48, recvfrom(pair[1], data, 50, 0, (struct sockaddr *)&from, &fromLength));
+    closesocket(pair[0]);
+    closesocket(pair[1]);
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Offset benchmark: vellmarin (under Wine, in-process fake server 127.0.0.1:123, +5.000 s) side
+# by side with ntpdig (native fake server 127.0.0.3:123, +5.000 s), 50 exchanges each.
+# Usage: bench/offset/run.sh [build-dir] [exchanges]
+set -eu
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+. "$root/scripts/env.sh"
+export DISPLAY="${DISPLAY:-:99}"
+build="${1:-$root/build}"
+count="${2:-50}"
+exec flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" <<'INNER'
+set -eu
+here="$1"; build="$2"; count="$3"
+python3 "$here/fake_server.py" 127.0.0.3 5.0 &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
+trap 'exit 1' INT TERM HUP
+sleep 0.5
+errors=""
+i=0
+while [ "$i" -lt "$count" ]; do
+    # Only a query: ntpdig is never given -S or -s here.
+    offset="$(ntpdig -t 1 127.0.0.3 2>/dev/null | awk '{ for (f = 1; f <= NF; f++) if ($f ~ /^[+-][0-9]+\.[0-9]+$/) { print $f; exit } }')"
+    [ -n "$offset" ] && errors="$errors $offset"
+    i=$((i + 1))
+    sleep 0.02
+done
+echo "$errors" | tr ' ' '\n' | awk 'NF { e = $1 - 5.0; if (e < 0) e = -e; printf "%.6f\n", e * 1000 }' |
+    sort -g | awk '{ v[++n] = $1 }
+    END {
+        p50 = v[int(0.50 * (n - 1) + 0.5) + 1]; p99 = v[int(0.99 * (n - 1) + 0.5) + 1]
+        printf "ntpdig    exchanges=%d p50=%.3fms p99=%.3fms max=%.3fms\n", n, p50, p99, v[n] }'
+wine "$build/bench/offset/offset_bench.exe" "$count" | grep -a exchanges=
+INNER
