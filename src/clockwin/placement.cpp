@@ -98,6 +98,11 @@ POINT DragTarget(const RECT *frame, int x, int y, int anchorX, int anchorY, int 
 void DragMove(HWND window, int x, int y)
 {
     if (!Dragging || !window) return;
+    if (GetCapture() != window) {
+        // Another window took the capture without a button release: the drag is over.
+        Dragging = 0;
+        return;
+    }
     RECT frame;
     if (!GetWindowRect(window, &frame)) return;
     // The mouse is captured, so it may be left of or above the window: signed 16-bit values.
