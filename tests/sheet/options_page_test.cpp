@@ -1,0 +1,401 @@
+// The sheet itself and its options page, driven through the real modal sheet: what OK and
+// Cancel keep, the font and colour choosers (answered through their seams), style and placement.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <string.h>
+#include "sheet/sheet_harness.h"
+#include "app/program.h"
+#include "app/sync_machine.h"
+#include "clockwin/layout.h"
+#include "clockwin/placement.h"
+#include "settings/settings.h"
+#include "settings/sheet/property_sheet.h"
+#include "settings/sheet/sheet_pages.h"
+#include "resource.h"
+
+namespace {
+
+const char SafeServers[] = "[SERVER]\r\nServer0=127.0.0.1\r\nServer1=127.0.0.2\r\n";
+
+// What the font chooser answers, and what it was asked.
+struct FontAnswer {
+    BOOL result;
+    char face[LF_FACESIZE];     // copied whole, unterminated if all 32 bytes are used
+    int pointTenths;
+    LONG weight;
+    BYTE italic, underline, strikeOut, charset;
+    COLORREF color;
+};
+FontAnswer NextFont;
+CHOOSEFONTA AskedFont;
+LOGFONTA AskedLogFont;
+int FontCalls;
+
+BOOL WINAPI AnswerFont(LPCHOOSEFONTA choice)
+{
+    FontCalls++;
+    AskedFont = *choice;
+    AskedLogFont = *choice->lpLogFont;
+    if (!NextFont.result)
+        return FALSE;
+    memcpy(choice->lpLogFont->lfFaceName, NextFont.face, LF_FACESIZE);
+    choice->lpLogFont->lfWeight = NextFont.weight;
+    choice->lpLogFont->lfItalic = NextFont.italic;
+    choice->lpLogFont->lfUnderline = NextFont.underline;
+    choice->lpLogFont->lfStrikeOut = NextFont.strikeOut;
+    choice->lpLogFont->lfCharSet = NextFont.charset;
+    choice->iPointSize = NextFont.pointTenths;
+    choice->rgbColors = NextFont.color;
+    return TRUE;
+}
+
+BOOL ColorResult;
+COLORREF ColorAnswer;
+CHOOSECOLORA AskedColor;
+
+BOOL WINAPI AnswerColor(LPCHOOSECOLORA choice)
+{
+    AskedColor = *choice;
+    if (!ColorResult)
+        return FALSE;
+    choice->lpCustColors[3] = RGB(1, 2, 3);      // the chooser edits the table in place
+    choice->rgbResult = ColorAnswer;
+    return TRUE;
+}
+
+std::string FaceOf(HFONT font)
+{
+    LOGFONTA description = {};
+    GetObjectA(font, sizeof description, &description);
+    return description.lfFaceName;
+}
+
+class OptionsPage : public ::testing::Test {
+protected:
+    void Open(const char *ini)
+    {
+        std::string text = std::string(ini) + SafeServers;
+        SetUpClock(text.c_str());
+        SheetChooseFont = AnswerFont;
+        SheetChooseColor = AnswerColor;
+        FontCalls = 0;
+        memset(&NextFont, 0, sizeof NextFont);
+    }
+    void TearDown() override
+    {
+        TearDownClock();
+        SheetChooseFont = ChooseFontA;
+        SheetChooseColor = ChooseColorA;
+    }
+};
+
+TEST_F(OptionsPage, SheetHasItsCaptionTabsAndNoHelpButton)
+{
+    Open("");
+    std::string caption, tabs, version;
+    LONG exStyle = -1;
+    int applyVisible = -1;
+    RunSheet([&](HWND sheet) {
+        char text[100] = {0};
+        GetWindowTextA(sheet, text, sizeof text);
+        caption = text;
+        exStyle = GetWindowLongA(sheet, GWL_EXSTYLE);
+        HWND tab = PropSheet_GetTabControl(sheet);
+        for (int i = 0; i < TabCtrl_GetItemCount(tab); i++) {
+            char title[64] = {0};
+            TCITEMA item = {};
+            item.mask = TCIF_TEXT;
+            item.pszText = title;
+            item.cchTextMax = sizeof title;
+            SendMessageA(tab, TCM_GETITEMA, (WPARAM)i, (LPARAM)&item);
+            tabs += std::string(i ? "|" : "") + title;
+        }
+        HWND apply = GetDlgItem(sheet, 0x3021);
+        applyVisible = apply && IsWindowVisible(apply);
+        version = Text(ShowPage(sheet, 3), IDC_ABOUT_VERSION);
+        EXPECT_EQ(SettingsOpen, CurrentState);
+    });
+    EXPECT_EQ("vellmarin のプロパティ", caption);
+    EXPECT_EQ(0, exStyle & WS_EX_CONTEXTHELP);
+    EXPECT_EQ("オプション|サーバー|通信|About", tabs);
+    EXPECT_EQ(0, applyVisible);
+    EXPECT_EQ("vellmarin v0.21", version);
+    EXPECT_EQ(Idle, CurrentState);
+    EXPECT_EQ(nullptr, PropertySheetWindow);
+}
+
+TEST_F(OptionsPage, OkWithoutChangesSavesEverythingAndCancelSavesNothing)
+{
+    Open("[SETUP]\r\nMinAdjust=250\r\nRetryWait=7\r\n");
+    RunSheet([](HWND sheet) { PressCancel(sheet); });
+    EXPECT_EQ("<missing>", IniString("SETUP", "AutoClose"));
+
+    RunSheet([](HWND sheet) { PressOk(sheet); });
+    EXPECT_EQ(250, IniInt("SETUP", "MinAdjust", -1));
+    EXPECT_EQ(7, IniInt("SETUP", "RetryWait", -1));
+    EXPECT_EQ(1, IniInt("SETUP", "AutoClose", -1));
+    EXPECT_EQ(1, IniInt("SETUP", "RotateServer", -1));
+    EXPECT_EQ(0, IniInt("WINDOW", "Position", -1));
+    EXPECT_EQ("ＭＳ Ｐゴシック", IniString("FONT", "Name"));
+    EXPECT_EQ(65280, IniInt("FONT", "BkColor", -1));
+    EXPECT_EQ("127.0.0.1", IniString("SERVER", "Server0"));
+    EXPECT_EQ("127.0.0.2", IniString("SERVER", "Server1"));
+}
+
+// Each check box is wired to its own key: ticking one flips exactly that key.
+TEST_F(OptionsPage, EveryCheckBoxSavesItsOwnKey)
+{
+    struct Row { int id; const char *key; };
+    const Row rows[] = {
+        {IDC_AUTO_CLOSE, "AutoClose"}, {IDC_ERROR_CLOSE, "ErrorClose"},
+        {IDC_SAVE_LOG, "SaveLog"},     {IDC_SAVE_EVENT_LOG, "SaveEventLog"},
+        {IDC_DISP_LEAP, "DispLeap"},   {IDC_HOUR24, "Hour24"},
+        {IDC_TOPMOST, "Topmost"},      {IDC_WAIT_LEAP, "WaitLeap"},
+    };
+    Open("[SETUP]\r\nAutoClose=1\r\nHour24=0\r\n");
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.key);
+        RunSheet([](HWND sheet) { PressOk(sheet); });
+        int before[8];
+        for (int i = 0; i < 8; i++)
+            before[i] = IniInt("SETUP", rows[i].key, -1);
+        RunSheet([&](HWND sheet) {
+            HWND page = ShowPage(sheet, 0);
+            EnableWindow(GetDlgItem(page, IDC_ERROR_CLOSE), TRUE);
+            Click(page, row.id);
+            PressOk(sheet);
+        });
+        for (int i = 0; i < 8; i++) {
+            int expected = rows[i].id == row.id ? !before[i] : before[i];
+            EXPECT_EQ(expected, IniInt("SETUP", rows[i].key, -1)) << rows[i].key;
+        }
+    }
+}
+
+TEST_F(OptionsPage, AutoCloseGreysErrorCloseAndKeepsItsMark)
+{
+    Open("[SETUP]\r\nAutoClose=1\r\nErrorClose=1\r\n");
+    RunSheet([](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_ERROR_CLOSE)));
+        Click(page, IDC_AUTO_CLOSE);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_ERROR_CLOSE)));
+        EXPECT_EQ(1, Checked(page, IDC_ERROR_CLOSE));
+        PressOk(sheet);
+    });
+    EXPECT_EQ(0, IniInt("SETUP", "AutoClose", -1));
+    EXPECT_EQ(1, IniInt("SETUP", "ErrorClose", -1));
+    RunSheet([](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_ERROR_CLOSE)));
+        EXPECT_EQ(1, Checked(page, IDC_ERROR_CLOSE));
+        Click(page, IDC_AUTO_CLOSE);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_ERROR_CLOSE)));
+    });
+}
+
+TEST_F(OptionsPage, FontChooserIsAskedWithTheCurrentFontAndItsAnswerIsStored)
+{
+    struct Row {
+        const char *face; int tenths; LONG weight; BYTE italic;
+        const char *storedFace; int size; int bold; int italicStored;
+    };
+    const Row rows[] = {
+        {"IPAGothic", 200, FW_NORMAL, 0, "IPAGothic", 20, 0, 0},
+        {"IPAGothic", 105, FW_BOLD, 1, "IPAGothic", 10, 1, 1},          // 10.5 points give 10
+        {"IPAGothic", 120, FW_SEMIBOLD, 0, "IPAGothic", 12, 0, 0},
+        {"IPAGothic", 120, FW_HEAVY, 255, "IPAGothic", 12, 0, 1},
+        // A face name filling all 32 bytes without a terminator keeps 31 of them.
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 90, FW_NORMAL, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", 9, 0, 0},
+        // 31 bytes whose last one opens a double-byte character: the half character is dropped.
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\x83\x53", 90, FW_NORMAL, 0,
+         "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", 9, 0, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.face);
+        Open("[FONT]\r\nColor=255\r\nSize=14\r\n");
+        NextFont.result = TRUE;
+        memcpy(NextFont.face, row.face, strlen(row.face) < LF_FACESIZE ? strlen(row.face) + 1 : LF_FACESIZE);
+        NextFont.pointTenths = row.tenths;
+        NextFont.weight = row.weight;
+        NextFont.italic = row.italic;
+        NextFont.underline = 1;
+        NextFont.charset = 128;
+        NextFont.color = RGB(10, 20, 30);
+        std::string label;
+        RunSheet([&](HWND sheet) {
+            HWND page = ShowPage(sheet, 0);
+            Click(page, IDC_FONT_BUTTON);
+            label = Text(page, IDC_FONT_LABEL);
+            PressOk(sheet);
+        });
+        EXPECT_EQ(1, FontCalls);
+        EXPECT_EQ((DWORD)0x141, AskedFont.Flags);
+        EXPECT_EQ(SCREEN_FONTTYPE, AskedFont.nFontType);
+        EXPECT_EQ(ClockWindow, AskedFont.hwndOwner);
+        EXPECT_EQ((COLORREF)255, AskedFont.rgbColors);
+        EXPECT_STREQ("ＭＳ Ｐゴシック", AskedLogFont.lfFaceName);
+        EXPECT_STREQ(row.storedFace, Settings.Font.Name);
+        EXPECT_EQ(std::string(row.storedFace) + " " + std::to_string(row.size) + "ﾎﾟｲﾝﾄ", label);
+        EXPECT_EQ(row.storedFace, IniString("FONT", "Name"));
+        EXPECT_EQ(row.size, IniInt("FONT", "Size", -1));
+        EXPECT_EQ(row.bold | row.italicStored << 1 | 1 << 2, IniInt("FONT", "Style", -1));
+        EXPECT_EQ(128, IniInt("FONT", "Charset", -1));
+        EXPECT_EQ((int)RGB(10, 20, 30), IniInt("FONT", "Color", -1));
+        TearDownClock();
+    }
+}
+
+TEST_F(OptionsPage, CancelAfterAFontChangeRestoresTheClockFont)
+{
+    Open("");
+    NextFont.result = TRUE;
+    strcpy(NextFont.face, "IPAGothic");
+    NextFont.pointTenths = 300;
+    NextFont.weight = FW_NORMAL;
+    HWND comboBefore = ServerCombo;
+    std::string facePreviewed;
+    RunSheet([&](HWND sheet) {
+        Click(ShowPage(sheet, 0), IDC_FONT_BUTTON);
+        facePreviewed = FaceOf(ClockFont);
+        PressCancel(sheet);
+    });
+    EXPECT_EQ("IPAGothic", facePreviewed);
+    EXPECT_STREQ("ＭＳ Ｐゴシック", Settings.Font.Name);
+    EXPECT_EQ(20, Settings.Font.Size);
+    EXPECT_EQ("ＭＳ Ｐゴシック", FaceOf(ClockFont));
+    EXPECT_EQ(comboBefore, ServerCombo);        // a font change alone rebuilds nothing
+    EXPECT_EQ("<missing>", IniString("FONT", "Name"));
+}
+
+TEST_F(OptionsPage, CancelledChoosersChangeNothing)
+{
+    Open("[FONT]\r\nBkColor=123\r\n");
+    NextFont.result = FALSE;
+    ColorResult = FALSE;
+    RunSheet([](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        Click(page, IDC_FONT_BUTTON);
+        Click(page, IDC_COLOR_BUTTON);
+        PressOk(sheet);
+    });
+    EXPECT_EQ(1, FontCalls);
+    EXPECT_EQ("ＭＳ Ｐゴシック", IniString("FONT", "Name"));
+    EXPECT_EQ(20, IniInt("FONT", "Size", -1));
+    EXPECT_EQ(123, IniInt("FONT", "BkColor", -1));
+}
+
+TEST_F(OptionsPage, ColourChooserSetsTheBackgroundAndTheLabelPaintsWithIt)
+{
+    Open("[FONT]\r\nBkColor=123\r\nColor=4567\r\n");
+    ColorResult = TRUE;
+    ColorAnswer = RGB(200, 100, 50);
+    COLORREF brushColour = 0, textColour = 0;
+    int firstBrushAlive = -1;
+    HBRUSH second = NULL;
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        Click(page, IDC_COLOR_BUTTON);
+        // The label's colours: a fresh brush each time, the previous one deleted.
+        HWND label = GetDlgItem(page, IDC_FONT_LABEL);
+        HDC dc = GetDC(label);
+        HBRUSH first = (HBRUSH)SendMessageA(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)label);
+        second = (HBRUSH)SendMessageA(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)label);
+        firstBrushAlive = GetObjectType(first) != 0;
+        LOGBRUSH description = {};
+        GetObjectA(second, sizeof description, &description);
+        brushColour = description.lbColor;
+        textColour = GetTextColor(dc);
+        ReleaseDC(label, dc);
+        PressOk(sheet);
+    });
+    EXPECT_EQ(RGB(200, 100, 50), brushColour);
+    EXPECT_EQ((COLORREF)4567, textColour);
+    EXPECT_EQ(0, firstBrushAlive);
+    EXPECT_EQ(0u, GetObjectType(second));       // the page's last brush goes with the page
+    EXPECT_EQ(ClockWindow, AskedColor.hwndOwner);
+    EXPECT_EQ((DWORD)CC_RGBINIT, AskedColor.Flags);
+    EXPECT_EQ((COLORREF)123, AskedColor.rgbResult);
+    EXPECT_EQ((int)RGB(200, 100, 50), IniInt("FONT", "BkColor", -1));
+    EXPECT_EQ((int)RGB(1, 2, 3), IniInt("FONT", "CustomColor3", -1));
+}
+
+TEST_F(OptionsPage, StyleChangeRebuildsTheWindowWhereItStands)
+{
+    Open("");
+    RECT before;
+    GetWindowRect(ClockWindow, &before);
+    HWND comboBefore = ServerCombo;
+    RunSheet([](HWND sheet) {
+        SelectListEntry(ShowPage(sheet, 0), IDC_FORM_STYLE, 1);
+        PressOk(sheet);
+    });
+    RECT after;
+    GetWindowRect(ClockWindow, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_TRUE(IsWindowVisible(ClockWindow));
+    EXPECT_EQ(0, GetWindowLongA(ClockWindow, GWL_STYLE) & WS_CAPTION);
+    EXPECT_NE(comboBefore, ServerCombo);
+    EXPECT_EQ("127.0.0.1|127.0.0.2", ComboEntries(ServerCombo));
+    EXPECT_EQ(1, IniInt("SETUP", "FormStyle", -1));
+}
+
+TEST_F(OptionsPage, PlacementChangeMarksTheCreationRectangle)
+{
+    Open("");
+    RECT created = CreationRect;
+    RunSheet([](HWND sheet) { PressOk(sheet); });
+    EXPECT_EQ(created.left, CreationRect.left);
+    EXPECT_EQ(created.top, CreationRect.top);
+    RunSheet([](HWND sheet) {
+        SelectListEntry(ShowPage(sheet, 0), IDC_POSITION, 1);
+        PressOk(sheet);
+    });
+    EXPECT_EQ(-1, CreationRect.left);
+    EXPECT_EQ(-1, CreationRect.top);
+    EXPECT_EQ(1, IniInt("WINDOW", "Position", -1));
+}
+
+TEST_F(OptionsPage, ListEntriesAreTheStoredValues)
+{
+    Open("[WINDOW]\r\nPosition=7\r\n[SETUP]\r\nFormStyle=1\r\n");
+    std::string positions, styles;
+    int position = -2, style = -2;
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        positions = ComboEntries(GetDlgItem(page, IDC_POSITION));
+        styles = ComboEntries(GetDlgItem(page, IDC_FORM_STYLE));
+        position = (int)SendDlgItemMessageA(page, IDC_POSITION, CB_GETCURSEL, 0, 0);
+        style = (int)SendDlgItemMessageA(page, IDC_FORM_STYLE, CB_GETCURSEL, 0, 0);
+    });
+    EXPECT_EQ("自動|前回表示位置|中央|左上|右上|左下|右下|最小化", positions);
+    EXPECT_EQ("標準|メタリックバー", styles);
+    EXPECT_EQ(7, position);
+    EXPECT_EQ(1, style);
+}
+
+// A hand-edited value outside the lists shows no selection and survives OK unchanged (instead
+// of becoming -1, the list's "nothing selected").
+TEST_F(OptionsPage, ValuesOutsideTheListsSurviveOk)
+{
+    Open("[WINDOW]\r\nPosition=12\r\n[SETUP]\r\nFormStyle=5\r\n");
+    HWND comboBefore = ServerCombo;
+    RECT created = CreationRect;
+    int position = -2, style = -2;
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        position = (int)SendDlgItemMessageA(page, IDC_POSITION, CB_GETCURSEL, 0, 0);
+        style = (int)SendDlgItemMessageA(page, IDC_FORM_STYLE, CB_GETCURSEL, 0, 0);
+        PressOk(sheet);
+    });
+    EXPECT_EQ(CB_ERR, position);
+    EXPECT_EQ(CB_ERR, style);
+    EXPECT_EQ(12, IniInt("WINDOW", "Position", -1));
+    EXPECT_EQ(5, IniInt("SETUP", "FormStyle", -1));
+    EXPECT_EQ(comboBefore, ServerCombo);
+    EXPECT_EQ(created.left, CreationRect.left);
+}
+
+}  // namespace
