@@ -25,7 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 rows=()
-row() { rows+=("$(printf '| %-34s | %-58s | %-22s |' "$1" "$2" "$3")"); }
+row() { rows+=("$(printf '| %-40s | %-120s | %-22s |' "$1" "$2" "$3")"); }
 result() { sed -n "s/^RESULT $1 //p" | tail -n 1; }
 
 # 1. Size of the program.
@@ -94,6 +94,6 @@ if [ -x "$here/offset/run.sh" ]; then
     row "  same server type, ntpdig" "${theirs:-not measured}" "-"
 fi
 
-printf '| %-34s | %-58s | %-22s |\n' "Measure" "Result" "Goal"
-printf '|%s|%s|%s|\n' "------------------------------------" "------------------------------------------------------------" "------------------------"
+printf '| %-40s | %-120s | %-22s |\n' "Measure" "Result" "Goal"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' $(seq 42))" "$(printf -- '-%.0s' $(seq 122))" "$(printf -- '-%.0s' $(seq 24))"
 printf '%s\n' "${rows[@]}"
