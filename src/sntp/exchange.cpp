@@ -35,7 +35,10 @@ void StartNetwork(void)
 void StopNetwork(void)
 {
     CloseExchange();
-    WSACleanup();
+    // Only a successful start-up is balanced, and only once, so a second stop is harmless.
+    if (StartupResult == 0)
+        WSACleanup();
+    StartupResult = -1;
 }
 
 void SetResultMessage(const char *text)
@@ -221,6 +224,8 @@ static int ContinueWithAddress(void)
 
 int StartExchange(const char *serverName, int applyRetryRule)
 {
+    // A lookup or socket still held is released, never overwritten in its slot.
+    CloseExchange();
     ExchangeRecord.applyRetryRule = applyRetryRule;
     ExchangeRecord.phase = ExchangeIdle;
     ExchangeRecord.phaseTicks = 0;

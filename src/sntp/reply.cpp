@@ -109,7 +109,8 @@ static int FailReply(const char *message)
 }
 
 // Receives one datagram of at most 50 bytes. Returns its length, -1 for a failed receive
-// (a longer datagram included) and -2 for a datagram that did not come from the server.
+// (a longer datagram included) and -2 when there is nothing from the server to evaluate: a
+// datagram from elsewhere, or no datagram at all (a notification WinSock may post spuriously).
 static int ReceiveDatagram(uint8_t *buffer)
 {
     struct sockaddr_in from = {};
@@ -122,7 +123,8 @@ static int ReceiveDatagram(uint8_t *buffer)
     if (received == SOCKET_ERROR) {
         // A truncated datagram is refused, but one that visibly came from elsewhere is
         // dropped like any other stranger's.
-        if (WSAGetLastError() == WSAEMSGSIZE && fromKnown && !fromServer)
+        int error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK || (error == WSAEMSGSIZE && fromKnown && !fromServer))
             return -2;
         return -1;
     }

@@ -16,8 +16,9 @@ extern int LeapAtMidnight;
 extern int LeapNoticeSeconds;
 extern int LeapRecheckTicks;
 
-// 0 success, 1 failed: either way the exchange has ended. -1: the datagram did not come from the
-// server's address and port 123; it was dropped and the exchange goes on awaiting the reply.
+// 0 success, 1 failed: either way the exchange has ended. -1: nothing from the server was there
+// (a datagram from another address or port, dropped, or none at all); the exchange goes on
+// awaiting the reply.
 int ProcessReply(void);
 int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
 void DumpReplyFields(const NtpFields *fields);

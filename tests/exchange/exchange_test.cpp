@@ -2,6 +2,7 @@
 // checks, replies of every shape, time-outs, stale messages, forgeries and the one-minute rule.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <string>
 #include "exchange/exchange_harness.h"
 #include "settings/settings.h"
 #include "sntp/exchange.h"
@@ -242,6 +243,11 @@ TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
         EXPECT_EQ(current, ExchangeRecord.socket);
         EXPECT_STREQ("", ExchangeRecord.ResultMessage);
     }
+    // While a reply is being evaluated (a log error box pumps messages) a second read waits.
+    ExchangeRecord.phase = ExchangeProcessing;
+    EXPECT_EQ(0, OnSocketNotify((WPARAM)current, FD_READ));
+    EXPECT_EQ(current, ExchangeRecord.socket);
+    ExchangeRecord.phase = ExchangeAwaitingReply;
     EXPECT_EQ(1, OnSocketNotify((WPARAM)current, WSAMAKESELECTREPLY(FD_READ, WSAENETDOWN)));
     EXPECT_STREQ("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ", ExchangeRecord.ResultMessage);
     EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
@@ -271,6 +277,18 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     EXPECT_EQ("サーバー：255.255.255.255", lines[0]);
     EXPECT_EQ("処理を中止しました。", lines[1]);
     EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+// A label over 63 characters is refused by the resolver library itself: nothing is sent.
+TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
+{
+    const std::string name = std::string(70, 'a') + ".invalid";
+    ASSERT_EQ(0, StartExchange(name.c_str(), 0));
+    EXPECT_EQ(1, PumpUntilIdle(5000));
+    EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+    ASSERT_EQ(1u, HandlerCalls.size());
+    EXPECT_EQ(1, HandlerCalls[0].result);
 }
 
 // A completed lookup is only as good as its host entry: anything but an IPv4 address fails.

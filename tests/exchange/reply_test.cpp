@@ -312,6 +312,12 @@ TEST_F(ReplyTest, DatagramFromAnotherPortIsDroppedAndTheExchangeWaits)
     uint8_t big[60] = {0};
     ASSERT_EQ(-1, DeliverAndProcess(big, sizeof big, 0));
     EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+    // A read notification with nothing to read keeps the exchange waiting as well.
+    u_long nonBlocking = 1;
+    ioctlsocket(ExchangeRecord.socket, FIONBIO, &nonBlocking);
+    EXPECT_EQ(-1, ProcessReply());
+    EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
+    EXPECT_STREQ("", ExchangeRecord.ResultMessage);
     CloseExchange();
 }
 
