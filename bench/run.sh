@@ -5,6 +5,7 @@
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../scripts/env.sh"
+bash "$here/../scripts/install-deps.sh"
 . "$here/../scripts/xvfb.sh"
 started_xvfb="$VM_XVFB_PID"
 idle_seconds="${VM_IDLE_SECONDS:-60}"
