@@ -509,3 +509,18 @@ TEST_F(SyncMachine, RetryTextIsCutToTheStatusLine)
         EXPECT_GT(kept.size(), 990u - suffix.size());
     }
 }
+
+// The combo box hands out whole entries with no size limit; the name handed on is bounded.
+TEST_F(SyncMachine, SelectedServerNameIsBounded)
+{
+    struct Row { size_t length; size_t expected; } rows[] = {{0, 0}, {256, 256}, {300, 256}, {5000, 256}};
+    for (const Row &row : rows) {
+        std::string name(row.length, 'n');
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)name.c_str());
+        SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+        EXPECT_EQ(name.substr(0, row.expected), SelectedServerName()) << row.length;
+    }
+    SendMessageA(ServerCombo, CB_SETCURSEL, (WPARAM)-1, 0);
+    EXPECT_STREQ("", SelectedServerName());
+}

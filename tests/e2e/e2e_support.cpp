@@ -249,3 +249,102 @@ double ErrorSeconds(const std::string &text)
     }
     return NAN;
 }
+
+typedef LONG(NTAPI *QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+typedef LONG(NTAPI *QueryProcessInformation)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+unsigned ProcessHandleCount(HANDLE process, DWORD processId)
+{
+    DWORD counted = 0;
+    if (GetProcessHandleCount(process, &counted) && counted > 0)
+        return counted;
+    // The system-wide handle list: {owner pid, type, flags, value, object, access} per entry.
+    struct Entry {
+        ULONG owner;
+        UCHAR type;
+        UCHAR flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    QuerySystemInformation query = (QuerySystemInformation)(void *)GetProcAddress(
+        GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
+    if (!query)
+        return 0;
+    std::vector<char> buffer(1 << 20);
+    ULONG got = 0;
+    if (query(16, buffer.data(), (ULONG)buffer.size(), &got) != 0)
+        return 0;
+    ULONG entries = *(ULONG *)buffer.data();
+    const Entry *entry = (const Entry *)(buffer.data() + sizeof(ULONG));
+    unsigned owned = 0;
+    for (ULONG i = 0; i < entries && (char *)(entry + i + 1) <= buffer.data() + buffer.size(); ++i)
+        if (entry[i].owner == processId)
+            ++owned;
+    return owned;
+}
+
+unsigned ProcessGdiCount(HANDLE process)
+{
+    DWORD counted = GetGuiResources(process, GR_GDIOBJECTS);
+    if (counted > 0)
+        return counted;
+    // Wine keeps each process's GDI handle table in shared memory named by its PEB: 65,536
+    // entries of 24 bytes, the object type at offset 14 (0 for a free entry).
+    struct BasicInformation {
+        LONG exitStatus;
+        PVOID peb;
+        ULONG_PTR affinity;
+        LONG priority;
+        ULONG_PTR processId;
+        ULONG_PTR parentId;
+    } basic;
+    QueryProcessInformation query = (QueryProcessInformation)(void *)GetProcAddress(
+        GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess");
+    ULONG length = 0;
+    if (!query || query(process, 0, &basic, sizeof basic, &length) != 0)
+        return 0;
+    DWORD table = 0;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, (char *)basic.peb + 0x94, &table, sizeof table, &read) || !table)
+        return 0;
+    const size_t count = 0x10000, size = 24;
+    std::vector<unsigned char> entries(count * size);
+    if (!ReadProcessMemory(process, (void *)(uintptr_t)table, entries.data(), entries.size(), &read))
+        return 0;
+    unsigned used = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (entries[i * size + 14] != 0)
+            ++used;
+    return used;
+}
+
+struct WindowCount {
+    DWORD processId;
+    unsigned count;
+};
+
+static BOOL CALLBACK CountChild(HWND, LPARAM context)
+{
+    ((WindowCount *)context)->count += 1;
+    return TRUE;
+}
+
+static BOOL CALLBACK CountTopLevel(HWND window, LPARAM context)
+{
+    WindowCount *counting = (WindowCount *)context;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == counting->processId) {
+        counting->count += 1;
+        EnumChildWindows(window, CountChild, context);
+    }
+    return TRUE;
+}
+
+unsigned ProcessWindowCount(DWORD processId)
+{
+    WindowCount counting = {processId, 0};
+    EnumWindows(CountTopLevel, (LPARAM)&counting);
+    return counting.count;
+}

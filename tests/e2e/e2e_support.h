@@ -40,3 +40,9 @@ LARGE_INTEGER Now(void);
 // The clock error (seconds) that a result message or a log field carries, from its first
 // number; NaN when there is none.
 double ErrorSeconds(const std::string &text);
+
+// Kernel handles, GDI objects and windows that another process holds. The first two use the
+// system's own counters when it keeps them and otherwise read Wine's handle tables.
+unsigned ProcessHandleCount(HANDLE process, DWORD processId);
+unsigned ProcessGdiCount(HANDLE process);
+unsigned ProcessWindowCount(DWORD processId);

@@ -208,3 +208,48 @@ TEST_F(EndToEnd, SilentServerGivesTenRetriesThenIdle)
     Sleep(4000);
     EXPECT_EQ(-1, WaitForExit(&clock, 0)) << "a failed run does not close without ErrorClose";
 }
+
+// The clock window's own commands: opening the server list and switching servers drop the
+// pending start-up query; the bar's close and minimise buttons act at once and drop nothing.
+TEST_F(EndToEnd, WindowCommandsOutsideTheMachine)
+{
+    struct Row {
+        const char *style;
+        WPARAM command;
+        int field;
+        const char *shown;    // expected text of the field, or null
+        int exits;            // the program ends with code 0
+        int minimised;
+    } rows[] = {
+        {"FormStyle=0\r\n", MAKEWPARAM(2200, CBN_DROPDOWN), StatusFieldId, "vellmarin v0.21", 0, 0},
+        {"FormStyle=1\r\n", MAKEWPARAM(2003, BN_CLICKED), DisplayFieldId, "127.0.0.2", 0, 0},
+        {"FormStyle=1\r\n", MAKEWPARAM(2002, BN_CLICKED), DisplayFieldId, nullptr, 1, 0},
+        {"FormStyle=1\r\n", MAKEWPARAM(2004, BN_CLICKED), DisplayFieldId, nullptr, 0, 1},
+    };
+    StartServer(FakeNtpServerConfig{});
+    for (const Row &row : rows) {
+        std::string ini = BaseIni((std::string("StartupWait=2\r\nAutoClose=0\r\n") + row.style).c_str()) +
+                          "Server1=127.0.0.2\r\n";
+        std::string folder = MakeRunFolder("commands", ini);
+        int before = FakeNtpServerRequestCount();
+        ASSERT_EQ(0, LaunchClock(folder, &clock));
+        HWND window = FindClockWindow(clock.process.dwProcessId, 10000);
+        ASSERT_NE(nullptr, window);
+        PostMessageA(window, WM_COMMAND, row.command, 0);
+        if (row.exits) {
+            EXPECT_EQ(0, WaitForExit(&clock, 5000)) << row.command;
+        } else {
+            Sleep(500);
+            if (row.shown) {
+                EXPECT_EQ(row.shown, ControlText(window, row.field)) << row.command;
+            }
+            Sleep(2500);
+            if (row.shown)
+                EXPECT_EQ(before, FakeNtpServerRequestCount()) << "the start-up query was dropped";
+            else
+                EXPECT_EQ(before + 1, FakeNtpServerRequestCount()) << "minimised, it still queries";
+            EXPECT_EQ(row.minimised != 0, IsIconic(window) != 0) << row.command;
+        }
+        StopClock(&clock);
+    }
+}
