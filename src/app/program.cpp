@@ -1,6 +1,35 @@
-// Definitions of the program-wide handles and texts declared in program.h.
+// Definitions of the program-wide handles and texts declared in program.h, and the bounded copy
+// of code page 932 texts.
 #include "app/program.h"
+
+#include <string.h>
 
 HINSTANCE ProgramInstance = NULL;
 HWND ClockWindow = NULL;
 const char VersionText[] = "vellmarin v0.21";
+
+size_t WholeCharacterLength(const char *text, size_t limit)
+{
+    size_t used = 0;
+    while (used < limit && text[used] != '\0') {
+        size_t step = 1;
+        if (IsDBCSLeadByte((BYTE)text[used])) {
+            if (used + 1 >= limit)
+                break;                      // its trail byte would not fit
+            if (text[used + 1] != '\0')
+                step = 2;
+        }
+        used += step;
+    }
+    return used;
+}
+
+void CopyWholeCharacters(char *out, size_t size, const char *text)
+{
+    if (size == 0)
+        return;
+    size_t length = WholeCharacterLength(text ? text : "", size - 1);
+    if (text)
+        memmove(out, text, length);
+    out[length] = '\0';
+}

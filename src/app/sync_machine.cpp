@@ -46,20 +46,6 @@ static void CopyBounded(char *out, size_t size, const char *text)
     snprintf(out, size, "%s", text ? text : "");
 }
 
-// Length of the longest prefix of text that fits in limit bytes without splitting a
-// double-byte character of code page 932.
-static size_t FittingPrefix(const char *text, size_t limit)
-{
-    size_t used = 0;
-    while (text[used] != '\0') {
-        size_t step = IsDBCSLeadByteEx(932, (BYTE)text[used]) && text[used + 1] != '\0' ? 2 : 1;
-        if (used + step > limit)
-            break;
-        used += step;
-    }
-    return used;
-}
-
 // "<message> あと<n>回ﾘﾄﾗｲします。" cut to the status line's size; the message gives way so the
 // retry count stays readable.
 static void ComposeRetryText(char *out, size_t size, const char *message, int count)
@@ -68,7 +54,7 @@ static void ComposeRetryText(char *out, size_t size, const char *message, int co
     snprintf(suffix, sizeof suffix, " あと%d回ﾘﾄﾗｲします。", count);
     size_t suffixLength = strlen(suffix);
     size_t room = size - 1 > suffixLength ? size - 1 - suffixLength : 0;
-    size_t kept = FittingPrefix(message, room);
+    size_t kept = WholeCharacterLength(message, room);
     memcpy(out, message, kept);
     snprintf(out + kept, size - kept, "%s", suffix);
 }

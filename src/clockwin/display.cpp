@@ -3,6 +3,7 @@
 #include "clockwin/display.h"
 #include <stdio.h>
 #include <string.h>
+#include "app/program.h"
 #include "clockwin/layout.h"
 #include "settings/settings.h"
 #include "sntp/leap_notice.h"
@@ -36,19 +37,8 @@ static void ShowInStatusPlace(const char *text)
 
 void SetStatusText(const char *text)
 {
-    if (!text) text = "";
-    size_t length = strlen(text);
-    if (length > StatusTextSize - 1) {
-        // Cut an oversized text at a character boundary rather than in a double-byte pair.
-        length = 0;
-        while (text[length]) {
-            size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[length])) && text[length + 1] ? 2 : 1;
-            if (length + step > StatusTextSize - 1) break;
-            length += step;
-        }
-    }
-    memmove(StatusText, text, length);
-    StatusText[length] = '\0';
+    // An oversized text is cut at a character boundary rather than in a double-byte pair.
+    CopyWholeCharacters(StatusText, sizeof StatusText, text);
     ShowStatusText();
 }
 

@@ -80,19 +80,6 @@ int PointsToFontHeight(int points)
     return -MulDiv(points, dpi, 72);
 }
 
-// Copies a code page 932 text into size bytes without leaving half of a double-byte character.
-static void CopyWholeCharacters(char *out, size_t size, const char *text)
-{
-    size_t used = 0;
-    while (text[used]) {
-        size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[used])) && text[used + 1] ? 2 : 1;
-        if (used + step >= size) break;
-        used += step;
-    }
-    memcpy(out, text, used);
-    out[used] = '\0';
-}
-
 LOGFONTA MakeClockFont(const FontSettings *font)
 {
     LOGFONTA description;

@@ -4,9 +4,11 @@
 
 #include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "app/program.h"
 #include "settings/settings.h"
+#include "sntp/ntp_time.h"
 
 void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
 int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
@@ -15,32 +17,7 @@ static const char WriteFailedText[] = "ログファイルへの書き込み失�
 
 char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size)
 {
-    char date[100] = "";
-    char clock[100] = "";
-    if (!GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date))
-        date[0] = '\0';
-    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, "HH:mm:ss", clock, sizeof clock))
-        clock[0] = '\0';
-    if (size > 0)
-        snprintf(out, size, "%s %s", date, clock);
-    return out;
-}
-
-// Drops a lead byte left alone at the end when a code page 932 text was cut short.
-static void DropSplitCharacter(char *text)
-{
-    size_t n = 0;
-    while (text[n] != '\0') {
-        if (IsDBCSLeadByte((BYTE)text[n])) {
-            if (text[n + 1] == '\0') {
-                text[n] = '\0';
-                return;
-            }
-            n += 2;
-        } else {
-            ++n;
-        }
-    }
+    return FormatDateAndTime(time, out, size);
 }
 
 void ShowLogWriteError(const char *message)
@@ -63,7 +40,8 @@ void ShowLogWriteError(const char *message)
                    NULL);
     char text[1000];
     snprintf(text, sizeof text, "%s\n\n%s", message, systemText != NULL ? systemText : "");
-    DropSplitCharacter(text);
+    // A cut can leave a lead byte alone at the end; drop it.
+    text[WholeCharacterLength(text, strlen(text))] = '\0';
     LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
     if (systemText != NULL)
         LocalFree(systemText);

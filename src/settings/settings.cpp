@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "app/program.h"
+
 SettingsRecord Settings;
 char ProgramDirectory[MAX_PATH];
 char IniPath[MAX_PATH + 16];
@@ -73,20 +75,6 @@ static int32_t Clamp(int32_t value, int32_t low, int32_t high)
     if (value > high)
         return high;
     return value;
-}
-
-// Copies at most size - 1 bytes of a code page 932 text without splitting a two-byte character.
-static void CopyWholeCharacters(char *out, size_t size, const char *text)
-{
-    size_t n = 0;
-    while (text[n] != '\0') {
-        size_t step = (IsDBCSLeadByte((BYTE)text[n]) && text[n + 1] != '\0') ? 2 : 1;
-        if (n + step > size - 1)
-            break;
-        n += step;
-    }
-    memcpy(out, text, n);
-    out[n] = '\0';
 }
 
 void LoadSettings(void)

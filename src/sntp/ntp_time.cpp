@@ -112,7 +112,7 @@ void DecodeNtpPacket(const uint8_t *bytes, int length, NtpFields *fields)
     fields->transmitTimestamp = NetworkToHostTimestamp(packet->transmitTimestamp);
 }
 
-char *FormatUtcTimestamp(const SYSTEMTIME *time, char *out, size_t size)
+char *FormatDateAndTime(const SYSTEMTIME *time, char *out, size_t size)
 {
     char date[100] = "";
     char clock[100] = "";
@@ -121,7 +121,16 @@ char *FormatUtcTimestamp(const SYSTEMTIME *time, char *out, size_t size)
     if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, "HH:mm:ss", clock, sizeof clock))
         clock[0] = '\0';
     if (size > 0)
-        snprintf(out, size, "%s %s.%03d(UTC)", date, clock, (int)time->wMilliseconds);
+        snprintf(out, size, "%s %s", date, clock);
+    return out;
+}
+
+char *FormatUtcTimestamp(const SYSTEMTIME *time, char *out, size_t size)
+{
+    char dateAndTime[100];
+    FormatDateAndTime(time, dateAndTime, sizeof dateAndTime);
+    if (size > 0)
+        snprintf(out, size, "%s.%03d(UTC)", dateAndTime, (int)time->wMilliseconds);
     return out;
 }
 

@@ -63,6 +63,9 @@ NtpTimestamp NetworkToHostTimestamp(const uint8_t in[8]);
 // Fills fields from the first 48 bytes; the caller guarantees at least 48.
 void DecodeNtpPacket(const uint8_t *bytes, int length, NtpFields *fields);
 
+// "2026/12/06 08:13:48": the date and the 24-hour time with explicit pictures, whatever the
+// user's regional format.
+char *FormatDateAndTime(const SYSTEMTIME *time, char *out, size_t size);
 // "2026/12/06 08:13:48.123(UTC)"; size is the buffer size (callers pass at least 100).
 char *FormatUtcTimestamp(const SYSTEMTIME *time, char *out, size_t size);
 char *FormatNtpTimestamp(NtpTimestamp stamp, char *out, size_t size);

@@ -85,16 +85,7 @@ static void InitOptionsPage(HWND page)
 // of a double-byte character.
 static void CopyFaceName(char *target, const char *face)
 {
-    size_t length = 0;
-    while (length < LF_FACESIZE - 1 && face[length] != '\0') {
-        if (IsDBCSLeadByte((BYTE)face[length])) {
-            if (length + 1 >= LF_FACESIZE - 1 || face[length + 1] == '\0')
-                break;
-            length += 2;
-        } else {
-            length += 1;
-        }
-    }
+    size_t length = WholeCharacterLength(face, LF_FACESIZE - 1);
     memcpy(target, face, length);
     target[length] = '\0';
 }
