@@ -95,15 +95,6 @@ static int OnCommand(HWND window, WPARAM wParam)
     return 0;
 }
 
-// A socket-layer result: 1 ends the exchange, 0 is still running, anything else is a message
-// for a lookup or socket that is no longer current.
-static int OnExchangeMessage(int result)
-{
-    if (result == 1)
-        Dispatch(ExchangeDone);
-    return result == 0 || result == 1;
-}
-
 static LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -130,11 +121,11 @@ static LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam
     case WM_LBUTTONDOWN: BeginDrag(window, LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_LBUTTONUP: EndDrag(); return 0;
     case WM_HOST_RESOLVED:
-        if (OnExchangeMessage(OnHostResolved(wParam, lParam)))
+        if (DispatchExchangeResult(OnHostResolved(wParam, lParam)))
             return 0;
         break;
     case WM_SOCKET_NOTIFY:
-        if (OnExchangeMessage(OnSocketNotify(wParam, lParam)))
+        if (DispatchExchangeResult(OnSocketNotify(wParam, lParam)))
             return 0;
         break;
     case WM_NCDESTROY:

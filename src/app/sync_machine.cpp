@@ -120,15 +120,7 @@ void UpdateToolTipText(const char *text)
     if (!ToolTipWindow || !RunButton)
         return;
     SendMessageA(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
-    TOOLINFOA tool;
-    memset(&tool, 0, sizeof tool);
-    tool.cbSize = TTTOOLINFOA_V2_SIZE;
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = RunButton;
-    tool.uId = IDC_RUN_BUTTON;
-    GetClientRect(RunButton, &tool.rect);
-    tool.hinst = ProgramInstance;
-    tool.lpszText = (LPSTR)text;
+    TTTOOLINFOA tool = ToolDescription(RunButton, text, IDC_RUN_BUTTON);
     SendMessageA(ToolTipWindow, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
     SendMessageA(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
 }
@@ -370,6 +362,13 @@ void Dispatch(SyncEvent event)
     SyncHandler *handler = SyncTable[CurrentState][event];
     if (handler)
         handler();
+}
+
+int DispatchExchangeResult(int result)
+{
+    if (result == 1)
+        Dispatch(ExchangeDone);
+    return result == 0 || result == 1;
 }
 
 void TimerTick(void)

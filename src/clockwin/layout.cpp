@@ -107,6 +107,20 @@ static HFONT MakeStatusFont(void)
     return CreateFontIndirectA(&description);
 }
 
+TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId)
+{
+    TTTOOLINFOA tool;
+    memset(&tool, 0, sizeof tool);
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = control;
+    tool.uId = toolId;
+    GetClientRect(control, &tool.rect);
+    tool.hinst = ProgramInstance;
+    tool.lpszText = const_cast<char *>(text);
+    return tool;
+}
+
 HWND AddToolTip(HWND control, const char *text, UINT toolId)
 {
     if (!control) return NULL;
@@ -117,15 +131,7 @@ HWND AddToolTip(HWND control, const char *text, UINT toolId)
                                         ProgramInstance, NULL);
         if (!ToolTipWindow) return NULL;
     }
-    TTTOOLINFOA tool;
-    memset(&tool, 0, sizeof tool);
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = control;
-    tool.uId = toolId;
-    GetClientRect(control, &tool.rect);
-    tool.hinst = ProgramInstance;
-    tool.lpszText = const_cast<char *>(text);
+    TTTOOLINFOA tool = ToolDescription(control, text, toolId);
     if (!SendMessageA(ToolTipWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool))) return NULL;
     return ToolTipWindow;
 }

@@ -2,6 +2,7 @@
 // and rebuilt as one layout.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include "settings/settings.h"
 
 enum { StandardStyle = 0, MetallicBarStyle = 1 };
@@ -29,6 +30,8 @@ LOGFONTA MakeClockFont(const FontSettings *font);
 int PointsToFontHeight(int points);
 void FitComboDropWidth(HWND combo, HFONT font);
 HWND AddToolTip(HWND control, const char *text, UINT toolId);
+// The full-size tool description (48 bytes) of a control, as registered and as updated later.
+TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId);
 void DestroyToolTips(void);
 void SetClientSize(HWND window, int cx, int cy);
 

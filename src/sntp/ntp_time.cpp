@@ -8,8 +8,8 @@
 
 static const uint64_t FractionUnitsPerSecond = 0x100000000ULL;
 
-uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
-                            WORD milliseconds)
+SYSTEMTIME CalendarTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                        WORD milliseconds)
 {
     SYSTEMTIME time;
     memset(&time, 0, sizeof time);
@@ -20,6 +20,13 @@ uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD min
     time.wMinute = minute;
     time.wSecond = second;
     time.wMilliseconds = milliseconds;
+    return time;
+}
+
+uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                            WORD milliseconds)
+{
+    SYSTEMTIME time = CalendarTime(year, month, day, hour, minute, second, milliseconds);
     return SystemTimeToFileTime64(&time);
 }
 

@@ -48,6 +48,9 @@ struct NtpFields {
     NtpTimestamp transmitTimestamp;
 };
 
+// A calendar time with the seven given fields; the day of the week is left 0.
+SYSTEMTIME CalendarTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
+                        WORD milliseconds);
 uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
                             WORD milliseconds);
 uint64_t SystemTimeToFileTime64(const SYSTEMTIME *time);

@@ -105,12 +105,10 @@ static LRESULT CALLBACK TestClockProc(HWND window, UINT message, WPARAM wParam, 
         Record("WM_CLOSE", "", 0);
         return 0;
     case WM_HOST_RESOLVED:
-        if (OnHostResolved(wParam, lParam) == 1)
-            Dispatch(ExchangeDone);
+        DispatchExchangeResult(OnHostResolved(wParam, lParam));
         return 0;
     case WM_SOCKET_NOTIFY:
-        if (OnSocketNotify(wParam, lParam) == 1)
-            Dispatch(ExchangeDone);
+        DispatchExchangeResult(OnSocketNotify(wParam, lParam));
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

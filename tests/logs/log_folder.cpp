@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "sntp/ntp_time.h"
 #include "logs/correction_log.h"
 #include "settings/settings.h"
 
@@ -49,13 +50,7 @@ void LogFolder::TearDown()
 
 void LogFolder::SetLocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
 {
-    memset(&FakeLocalTime, 0, sizeof FakeLocalTime);
-    FakeLocalTime.wYear = year;
-    FakeLocalTime.wMonth = month;
-    FakeLocalTime.wDay = day;
-    FakeLocalTime.wHour = hour;
-    FakeLocalTime.wMinute = minute;
-    FakeLocalTime.wSecond = second;
+    FakeLocalTime = CalendarTime(year, month, day, hour, minute, second, 0);
 }
 
 std::string LogFolder::PathOf(const char *name) const

@@ -11,15 +11,7 @@ static long FixedBias(void) { return TestBias; }
 static NtpTimestamp Stamp(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
                           WORD ms)
 {
-    SYSTEMTIME t;
-    memset(&t, 0, sizeof t);
-    t.wYear = year;
-    t.wMonth = month;
-    t.wDay = day;
-    t.wHour = hour;
-    t.wMinute = minute;
-    t.wSecond = second;
-    t.wMilliseconds = ms;
+    SYSTEMTIME t = CalendarTime(year, month, day, hour, minute, second, ms);
     return SystemTimeToNtp(&t);
 }
 

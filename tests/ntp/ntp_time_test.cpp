@@ -8,16 +8,7 @@
 static SYSTEMTIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
                       WORD ms = 0)
 {
-    SYSTEMTIME t;
-    memset(&t, 0, sizeof t);
-    t.wYear = year;
-    t.wMonth = month;
-    t.wDay = day;
-    t.wHour = hour;
-    t.wMinute = minute;
-    t.wSecond = second;
-    t.wMilliseconds = ms;
-    return t;
+    return CalendarTime(year, month, day, hour, minute, second, ms);
 }
 
 static std::string Text(NtpTimestamp stamp)

@@ -26,12 +26,10 @@ static LRESULT CALLBACK TestClockProc(HWND window, UINT message, WPARAM wParam, 
             TimerTick();
         return 0;
     case WM_HOST_RESOLVED:
-        if (OnHostResolved(wParam, lParam) == 1)
-            Dispatch(ExchangeDone);
+        DispatchExchangeResult(OnHostResolved(wParam, lParam));
         return 0;
     case WM_SOCKET_NOTIFY:
-        if (OnSocketNotify(wParam, lParam) == 1)
-            Dispatch(ExchangeDone);
+        DispatchExchangeResult(OnSocketNotify(wParam, lParam));
         return 0;
     case WM_CTLCOLORSTATIC: {
         HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);
