@@ -11,6 +11,7 @@
 #include "app/sync_machine.h"
 #include "settings/settings.h"
 #include "settings/sheet/property_sheet.h"
+#include "clockwin/layout.h"
 #include "sntp/reply.h"
 #include "resource.h"
 
@@ -188,6 +189,33 @@ TEST_F(ServerTest, SilentServerTimesOutAndUnlocks)
     });
     EXPECT_TRUE(ended);
     EXPECT_NE(std::string::npos, output.find("エラー：受信タイムアウト発生")) << output;
+    EXPECT_EQ(0, ClockSets);
+}
+
+// A name whose label is longer than 63 characters is refused by the resolver library itself,
+// without sending anything: the test reports the failed lookup and the sheet unlocks.
+TEST_F(ServerTest, NameThatDoesNotResolveFailsTheLookupAndUnlocks)
+{
+    const std::string name = std::string(70, 'a') + ".invalid";
+    SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+    SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)name.c_str());
+    SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+    std::string output;
+    bool ended = false;
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        Click(page, IDC_TEST_BUTTON);
+        ended = PumpUntil([] { return CurrentState == SettingsOpen; }, 5000);
+        output = Text(page, IDC_TEST_OUTPUT);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDOK)));
+        EXPECT_EQ("テスト", Text(page, IDC_TEST_BUTTON));
+    });
+    EXPECT_TRUE(ended);
+    std::vector<std::string> lines = Lines(output);
+    ASSERT_EQ(2u, lines.size()) << output;
+    EXPECT_EQ("サーバー：" + name, lines[0]);
+    EXPECT_EQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", lines[1]);
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
     EXPECT_EQ(0, ClockSets);
 }
 
