@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PKGS=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-      wine wine32:i386 wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic fonts-wine locales
+      wine wine32:i386 wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
       chrony ntpsec-ntpdig cmake googletest make x11-utils python3)
 
 SUDO=""
