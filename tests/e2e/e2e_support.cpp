@@ -71,34 +71,47 @@ int LaunchClock(const std::string &folder, RunningClock *clock)
 
 struct WindowSearch {
     DWORD processId;
+    const char *className;  // null: any class
+    const char *title;      // null: any title
+    int visibleOnly;
     HWND found;
 };
 
-static BOOL CALLBACK MatchClockWindow(HWND window, LPARAM context)
+static BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context)
 {
     WindowSearch *search = (WindowSearch *)context;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && strcmp(className, "VELLMARIN") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (owner != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
+        return TRUE;
+    char text[64] = "";
+    if (search->className &&
+        (!GetClassNameA(window, text, sizeof text) || strcmp(text, search->className) != 0))
+        return TRUE;
+    if (search->title &&
+        (GetWindowTextA(window, text, sizeof text) < 0 || strcmp(text, search->title) != 0))
+        return TRUE;
+    search->found = window;
+    return FALSE;
 }
 
-HWND FindClockWindow(DWORD processId, DWORD timeoutMs)
+HWND FindProcessWindow(DWORD processId, const char *className, const char *title,
+                       int visibleOnly, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     do {
-        WindowSearch search = {processId, NULL};
-        EnumWindows(MatchClockWindow, (LPARAM)&search);
+        WindowSearch search = {processId, className, title, visibleOnly, NULL};
+        EnumWindows(MatchProcessWindow, (LPARAM)&search);
         if (search.found)
             return search.found;
         Sleep(20);
     } while (GetTickCount() - start < timeoutMs);
     return NULL;
+}
+
+HWND FindClockWindow(DWORD processId, DWORD timeoutMs)
+{
+    return FindProcessWindow(processId, "VELLMARIN", NULL, 0, timeoutMs);
 }
 
 int WaitForExit(RunningClock *clock, DWORD timeoutMs)

@@ -16,6 +16,10 @@ std::string MakeRunFolder(const char *name, const std::string &ini);
 // Starts the copy in folder; 0 when running. Does not wait for the window.
 int LaunchClock(const std::string &folder, RunningClock *clock);
 // The program's top-level window, waited for up to timeoutMs; null when none appeared.
+// The first top-level window of the process with the given class and title (either may be null),
+// waiting up to timeoutMs for it to appear.
+HWND FindProcessWindow(DWORD processId, const char *className, const char *title,
+                       int visibleOnly, DWORD timeoutMs);
 HWND FindClockWindow(DWORD processId, DWORD timeoutMs);
 // Waits for the process to end: its exit code, or -1 when it still runs after timeoutMs.
 int WaitForExit(RunningClock *clock, DWORD timeoutMs);

@@ -111,37 +111,9 @@ TEST_F(Robustness, GarbageIniStartsWithDefaults)
     EXPECT_EQ(0, WaitForExit(&clock, 10000)) << "AutoClose 1";
 }
 
-struct BoxSearch {
-    DWORD processId;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchErrorBox(HWND window, LPARAM context)
-{
-    BoxSearch *search = (BoxSearch *)context;
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[64] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == search->processId && strcmp(title, "vellmarin エラー") == 0 &&
-        IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 static HWND FindErrorBox(DWORD processId, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    do {
-        BoxSearch search = {processId, NULL};
-        EnumWindows(MatchErrorBox, (LPARAM)&search);
-        if (search.found)
-            return search.found;
-        Sleep(20);
-    } while (GetTickCount() - start < timeoutMs);
-    return NULL;
+    return FindProcessWindow(processId, NULL, "vellmarin エラー", 1, timeoutMs);
 }
 
 // The log's name is taken by a folder, so every write fails: one warning per entry, and the

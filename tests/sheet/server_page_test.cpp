@@ -113,26 +113,23 @@ TEST_F(ServerPage, MovingDeletingAndAddingEntries)
 TEST_F(ServerPage, OkWritesTheListToTheComboAndTheFileCancelLeavesBoth)
 {
     Open(3);
-    RunSheet([](HWND sheet) {
-        HWND page = ShowPage(sheet, 1);
-        SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 2, 0);
-        Click(page, IDC_UP_BUTTON);
-        SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 0, 0);
-        Click(page, IDC_DELETE_BUTTON);
-        PressCancel(sheet);
-    });
+    // The same edit each time: third entry up, then the first deleted.
+    auto editThen = [](void (*close)(HWND)) {
+        RunSheet([close](HWND sheet) {
+            HWND page = ShowPage(sheet, 1);
+            SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 2, 0);
+            Click(page, IDC_UP_BUTTON);
+            SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 0, 0);
+            Click(page, IDC_DELETE_BUTTON);
+            close(sheet);
+        });
+    };
+    editThen(PressCancel);
     EXPECT_EQ("127.0.0.1|127.0.0.2|127.0.0.3", ComboEntries(ServerCombo));
     EXPECT_EQ("<missing>", IniString("SETUP", "MinAdjust"));
 
     SendMessageA(ServerCombo, CB_SETCURSEL, 2, 0);
-    RunSheet([](HWND sheet) {
-        HWND page = ShowPage(sheet, 1);
-        SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 2, 0);
-        Click(page, IDC_UP_BUTTON);
-        SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, 0, 0);
-        Click(page, IDC_DELETE_BUTTON);
-        PressOk(sheet);
-    });
+    editThen(PressOk);
     EXPECT_EQ("127.0.0.3|127.0.0.2", ComboEntries(ServerCombo));
     EXPECT_EQ(0, (int)SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
     EXPECT_EQ("127.0.0.3", IniString("SERVER", "Server0"));

@@ -68,6 +68,23 @@ std::vector<std::string> Lines(const std::string &text)
     return lines;
 }
 
+// Presses "テスト" on the server page and pumps until the test has ended; the output box, the
+// test button's caption and the sheet's own buttons are read while the sheet is still open.
+bool RunTestToTheEnd(std::string *output)
+{
+    bool ended = false;
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        Click(page, IDC_TEST_BUTTON);
+        ended = PumpUntil([] { return CurrentState == SettingsOpen; }, 5000);
+        *output = Text(page, IDC_TEST_OUTPUT);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDOK)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL)));
+        EXPECT_EQ("テスト", Text(page, IDC_TEST_BUTTON));
+    });
+    return ended;
+}
+
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -178,16 +195,7 @@ TEST_F(ServerTest, SilentServerTimesOutAndUnlocks)
     config.silent = 1;
     FakeNtpServerConfigure(&config);
     std::string output;
-    bool ended = false;
-    RunSheet([&](HWND sheet) {
-        HWND page = ShowPage(sheet, 1);
-        Click(page, IDC_TEST_BUTTON);
-        ended = PumpUntil([] { return CurrentState == SettingsOpen; }, 5000);
-        output = Text(page, IDC_TEST_OUTPUT);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDCANCEL)));
-        EXPECT_EQ("テスト", Text(page, IDC_TEST_BUTTON));
-    });
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(RunTestToTheEnd(&output));
     EXPECT_NE(std::string::npos, output.find("エラー：受信タイムアウト発生")) << output;
     EXPECT_EQ(0, ClockSets);
 }
@@ -201,16 +209,7 @@ TEST_F(ServerTest, NameThatDoesNotResolveFailsTheLookupAndUnlocks)
     SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)name.c_str());
     SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
     std::string output;
-    bool ended = false;
-    RunSheet([&](HWND sheet) {
-        HWND page = ShowPage(sheet, 1);
-        Click(page, IDC_TEST_BUTTON);
-        ended = PumpUntil([] { return CurrentState == SettingsOpen; }, 5000);
-        output = Text(page, IDC_TEST_OUTPUT);
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, IDOK)));
-        EXPECT_EQ("テスト", Text(page, IDC_TEST_BUTTON));
-    });
-    EXPECT_TRUE(ended);
+    EXPECT_TRUE(RunTestToTheEnd(&output));
     std::vector<std::string> lines = Lines(output);
     ASSERT_EQ(2u, lines.size()) << output;
     EXPECT_EQ("サーバー：" + name, lines[0]);
