@@ -7,7 +7,7 @@
 #include "sntp/reply.h"
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
-                                     {}, 0, {0}, {}, {0}};
+                                     {}, 0, {0}, {}, {0}, 0};
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 HWND TestOutputBox;
@@ -226,6 +226,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
 {
     // A lookup or socket still held is released, never overwritten in its slot.
     CloseExchange();
+    ExchangeRecord.serial += 1;
     ExchangeRecord.applyRetryRule = applyRetryRule;
     ExchangeRecord.phase = ExchangeIdle;
     ExchangeRecord.phaseTicks = 0;
@@ -313,8 +314,12 @@ int OnSocketNotify(WPARAM wParam, LPARAM lParam)
     // datagram must not start a second evaluation.
     if (WSAGETSELECTEVENT(lParam) != FD_READ || ExchangeRecord.phase == ExchangeProcessing)
         return 0;
-    // A datagram from anyone but the server is dropped and the exchange keeps waiting.
-    return ProcessReply() < 0 ? 0 : 1;
+    // A datagram from anyone but the server is dropped and the exchange keeps waiting; a reply
+    // whose exchange was stopped while a log box was open ends nothing.
+    int processed = ProcessReply();
+    if (processed == -2)
+        return -1;
+    return processed < 0 ? 0 : 1;
 }
 
 int ExchangeTick(void)

@@ -27,6 +27,7 @@ struct ExchangeRecordData {
     uint8_t requestBuffer[RequestBufferSize];
     SYSTEMTIME receiveTime;         // t4, UTC
     char ResultMessage[ResultMessageSize];
+    uint32_t serial;                // counts started exchanges: tells one exchange from the next
 };
 
 struct RecentServer {

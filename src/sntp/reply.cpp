@@ -102,6 +102,13 @@ void AppendDelayLine(int64_t delay)
         AppendTestLine("往復の遅延時間=%.1lfmsec", delay / 10000.0 + 0.5);
 }
 
+// A log's warning box runs a message loop: meanwhile the user may stop this exchange and start
+// another one. The reply must then leave the record, the output box and the socket to that one.
+static int StillProcessing(uint32_t serial)
+{
+    return ExchangeRecord.phase == ExchangeProcessing && ExchangeRecord.serial == serial;
+}
+
 static int FailReply(const char *message)
 {
     SetResultMessage(message);
@@ -136,6 +143,7 @@ int ProcessReply(void)
     // t4 first: nothing done with the datagram may enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
     ReadUtcClock(&ExchangeRecord.receiveTime);
+    const uint32_t serial = ExchangeRecord.serial;
 
     uint8_t received[ReceiveBufferSize] = {0};
     int length = ReceiveDatagram(received);
@@ -161,6 +169,8 @@ int ProcessReply(void)
             ClockErrorText[0] = '\0';
             AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
                            &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+            if (!StillProcessing(serial))
+                return -2;
         }
         return FailExchange();
     }
@@ -197,11 +207,17 @@ int ProcessReply(void)
     }
     SetResultMessage(message);
 
-    if (Settings.SaveLog)
+    if (Settings.SaveLog) {
         AppendCorrectionLog(ClockErrorText);
-    if (Settings.SaveEventLog && fields.leap != 0)
+        if (!StillProcessing(serial))
+            return -2;
+    }
+    if (Settings.SaveEventLog && fields.leap != 0) {
         AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
                        &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+        if (!StillProcessing(serial))
+            return -2;
+    }
 
     if (Settings.DispLeap && (fields.leap == 1 || fields.leap == 2)) {
         LeapAnnounced = 1;

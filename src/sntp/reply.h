@@ -18,7 +18,8 @@ extern int LeapRecheckTicks;
 
 // 0 success, 1 failed: either way the exchange has ended. -1: nothing from the server was there
 // (a datagram from another address or port, dropped, or none at all); the exchange goes on
-// awaiting the reply.
+// awaiting the reply. -2: the exchange was stopped (and maybe another one started) while a log's
+// warning box was open; the reply then touched nothing after the box.
 int ProcessReply(void);
 int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
 void DumpReplyFields(const NtpFields *fields);
