@@ -312,11 +312,54 @@ void TearDownClockLayout(void)
     BuiltLook = -1;
 }
 
+// The server list in use, held across a rebuild. It can differ from the file's: the sheet may
+// have changed it in a folder where the INI file cannot be written.
+struct ServerListCopy {
+    int count;
+    LRESULT selected;
+    char *names[ServerListMax];
+};
+
+static int CopyServerList(ServerListCopy *copy)
+{
+    copy->count = 0;
+    copy->selected = CB_ERR;
+    if (!ServerCombo) return 0;
+    LRESULT count = SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count && copy->count < ServerListMax; ++i) {
+        LRESULT length = SendMessageA(ServerCombo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        char *name = static_cast<char *>(calloc(static_cast<size_t>(length) + 1, 1));
+        if (!name) continue;
+        SendMessageA(ServerCombo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+        copy->names[copy->count++] = name;
+    }
+    copy->selected = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
+    return 1;
+}
+
+// Puts the held list into the new selector in place of the file's, and releases the copy.
+static void RestoreServerList(ServerListCopy *copy)
+{
+    if (ServerCombo) {
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        for (int i = 0; i < copy->count; ++i)
+            SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(copy->names[i]));
+        SendMessageA(ServerCombo, CB_SETCURSEL, static_cast<WPARAM>(copy->selected), 0);
+        FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    }
+    for (int i = 0; i < copy->count; ++i) free(copy->names[i]);
+    copy->count = 0;
+}
+
 void RebuildClockLayout(void)
 {
     CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
+    ServerListCopy servers;
+    int carried = CopyServerList(&servers);
     TearDownClockLayout();
     BuildClockLayout();
+    if (carried) RestoreServerList(&servers);
 }
 
 static HBRUSH PaintedField(HDC dc)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <stdio.h>
 #include <string.h>
 #include "sheet/sheet_harness.h"
 #include "app/program.h"
@@ -340,6 +341,31 @@ TEST_F(OptionsPage, StyleChangeRebuildsTheWindowWhereItStands)
     EXPECT_NE(comboBefore, ServerCombo);
     EXPECT_EQ("127.0.0.1|127.0.0.2", ComboEntries(ServerCombo));
     EXPECT_EQ(1, IniInt("SETUP", "FormStyle", -1));
+}
+
+// In a folder where the INI file cannot be written, the list edited in one sheet session is the
+// list in use: a later change of look alone keeps its entries and the selection.
+TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
+{
+    Open("");
+    std::string ini = IniPath;
+    snprintf(IniPath, sizeof IniPath, "%sno-such-folder\\vellmarin.ini", ProgramDirectory);
+    RunSheet([](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, (WPARAM)-1, 0);
+        SetText(page, IDC_SERVER_EDIT, "127.0.0.9");
+        Click(page, IDC_ADD_BUTTON);
+        PressOk(sheet);
+    });
+    SendMessageA(ServerCombo, CB_SETCURSEL, 2, 0);
+    RunSheet([](HWND sheet) {
+        SelectListEntry(ShowPage(sheet, 0), IDC_FORM_STYLE, 1);
+        PressOk(sheet);
+    });
+    EXPECT_EQ(0, GetWindowLongA(ClockWindow, GWL_STYLE) & WS_CAPTION);
+    EXPECT_EQ("127.0.0.1|127.0.0.2|127.0.0.9", ComboEntries(ServerCombo));
+    EXPECT_EQ(2, (int)SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
+    snprintf(IniPath, sizeof IniPath, "%s", ini.c_str());
 }
 
 TEST_F(OptionsPage, PlacementChangeMarksTheCreationRectangle)
