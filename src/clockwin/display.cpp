@@ -13,9 +13,12 @@ char StatusText[StatusTextSize] = "";
 int StatusHold = 0;
 void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
 
+HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description) = CreateFontIndirectA;
+
+// A null font gives the field the system font.
 static void SetFieldFont(HWND field, HFONT font)
 {
-    if (field && font) SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    if (field) SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
 }
 
 static HFONT DefaultGuiFont(void)
@@ -120,10 +123,10 @@ void RefreshClockDisplay(void)
 void ApplyClockAppearance(void)
 {
     // The new font and brush are in place before the old ones go, so no field ever refers to a
-    // deleted object.
+    // deleted object; a font that cannot be made leaves the field with the system font.
     HFONT oldFont = ClockFont;
     LOGFONTA description = MakeClockFont(&Settings.Font);
-    ClockFont = CreateFontIndirectA(&description);
+    ClockFont = CreateClockFont(&description);
     SetFieldFont(ClockLook() == StandardStyle ? TimeField : DisplayField, ClockFont);
     if (oldFont) DeleteObject(oldFont);
     HBRUSH oldBrush = BackgroundBrush;

@@ -15,8 +15,10 @@ void ShowLeapNotice(void);
 void RefreshClockDisplay(void);
 void ApplyClockAppearance(void);
 
-// Replaceable by tests: the wall-clock time shown (default GetLocalTime).
+// Replaceable by tests: the wall-clock time shown (default GetLocalTime), and the making of the
+// clock font (default CreateFontIndirectA), so a font that cannot be made can be staged.
 extern void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time);
+extern HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description);
 
 // The date-and-time text for a local time, 24-hour or 12-hour form (at most 22 characters).
 void FormatDisplayTime(const SYSTEMTIME *time, int hour24, char *out, size_t size);

@@ -218,7 +218,7 @@ static void BuildStandardLayout(void)
     CreateServerCombo();
     AddToolTip(ServerCombo, "NTPサーバー", IDC_SERVER_COMBO);
     LOGFONTA description = MakeClockFont(&Settings.Font);
-    ClockFont = CreateFontIndirectA(&description);
+    ClockFont = CreateClockFont(&description);
     if (TimeField && ClockFont) SendMessageA(TimeField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     StatusFont = MakeStatusFont();
     if (StatusField && StatusFont) SendMessageA(StatusField, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), 1);
@@ -257,7 +257,7 @@ static void BuildBarLayout(void)
     DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 5, 4, 250, height - 8, IDC_DISPLAY_FIELD);
     BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
     LOGFONTA description = MakeClockFont(&Settings.Font);
-    ClockFont = CreateFontIndirectA(&description);
+    ClockFont = CreateClockFont(&description);
     if (DisplayField && ClockFont) SendMessageA(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     CreateServerCombo();
     SetWindowPos(ClockWindow, NULL, 0, 0, 397, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);

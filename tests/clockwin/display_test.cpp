@@ -244,6 +244,31 @@ TEST_F(DisplayTest, AppearanceChangeReplacesFontAndBrush)
     EXPECT_EQ(reinterpret_cast<LRESULT>(ClockFont), SendMessageA(TimeField, WM_GETFONT, 0, 0));
 }
 
+HFONT WINAPI NoFont(const LOGFONTA *)
+{
+    return NULL;
+}
+
+// A font that cannot be made: the old one is deleted, and the field shows the system font
+// rather than keeping the deleted handle.
+TEST_F(DisplayTest, FontThatCannotBeMadeLeavesTheSystemFont)
+{
+    for (int style : {0, 1}) {
+        Build(style);
+        HWND field = style == 0 ? TimeField : DisplayField;
+        HFONT oldFont = ClockFont;
+        ASSERT_NE(nullptr, oldFont);
+        CreateClockFont = NoFont;
+        ApplyClockAppearance();
+        CreateClockFont = CreateFontIndirectA;
+        EXPECT_EQ(nullptr, ClockFont) << style;
+        EXPECT_EQ(0u, GetObjectType(oldFont)) << style;
+        EXPECT_EQ(0, SendMessageA(field, WM_GETFONT, 0, 0)) << style;
+        EXPECT_EQ("2026/12/06 13:05:09", Text(field)) << style;
+        TearDownClockLayout();
+    }
+}
+
 TEST_F(DisplayTest, NothingHappensWithoutFields)
 {
     TearDownClockLayout();
