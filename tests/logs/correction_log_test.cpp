@@ -51,8 +51,13 @@ TEST_F(LogFolder, EntriesOfAYearShareOneFileAndANewYearStartsANewOne)
               ReadAll("vellmarin-log-2026.csv"));
     EXPECT_EQ(std::string(Header) + "2027/01/01 00:00:00,1234567.890\r\n",
               ReadAll("vellmarin-log-2027.csv"));
+    // The year in the name is four digits with leading zeros.
     SetLocalTime(999, 3, 4, 5, 6, 7);
-    EXPECT_EQ("<missing>", ReadAll("vellmarin-log-0999.csv"));
+    AppendCorrectionLog("0.042");
+    std::string early = ReadAll("vellmarin-log-0999.csv");
+    EXPECT_EQ(0u, early.find(Header)) << early;
+    EXPECT_EQ(",0.042\r\n", early.substr(early.size() < 8 ? 0 : early.size() - 8)) << early;
+    EXPECT_EQ("<missing>", ReadAll("vellmarin-log-999.csv"));
 }
 
 TEST_F(LogFolder, DateTimeTextIsFixedWidth)
