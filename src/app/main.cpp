@@ -1,20 +1,16 @@
-// Entry point of the clock program: the single-instance guard, start-up, the clock window's
-// procedure with its message and command tables, the message loop and shutdown.
+// Entry point of the clock program: the single-instance guard, start-up, the message loop and
+// shutdown.
 #include <windows.h>
 
+#include "app/clock_window.h"
 #include "app/program.h"
-#include "app/sync_machine.h"
-#include "clockwin/display.h"
-#include "clockwin/drawn_buttons.h"
-#include "clockwin/layout.h"
-#include "clockwin/placement.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 
 static const char InstanceMutexName[] = "vellmarin IS ALREADY RUNNING!";
-enum { ClockTimerId = 1, ClockTimerPeriod = 250, NameBufferSize = 100 };
+enum { NameBufferSize = 100 };
 
 static HANDLE InstanceMutex = NULL;
 
@@ -25,131 +21,6 @@ static void ReleaseInstanceMutex(void)
         CloseHandle(InstanceMutex);
         InstanceMutex = NULL;
     }
-}
-
-// Creation steps: the layout, the first display, the timer and the machine's first state,
-// then the start-up placement that the closing steps compare against.
-static LRESULT OnCreate(HWND window)
-{
-    ClockWindow = window;
-    BuildClockLayout();
-    ShowDateTime();
-    SetTimer(window, ClockTimerId, ClockTimerPeriod, NULL);
-    BeginStartDelay();
-    if (Settings.FormStyle == StandardStyle)
-        SetStatusText("ようこそ vellmarin へ。");
-    PlaceClockWindow();
-    GetWindowRect(window, &CreationRect);
-    ApplyTopmost(Settings.Topmost);
-    return 0;
-}
-
-static LRESULT OnClose(HWND window)
-{
-    if (Settings.Position == 1) {
-        RECT now;
-        if (GetWindowRect(window, &now) &&
-            (now.top != CreationRect.top || now.left != CreationRect.left))
-            SaveWindowPosition(window);
-    }
-    DestroyWindow(window);
-    return 0;
-}
-
-static LRESULT OnDestroy(void)
-{
-    TearDownClockLayout();
-    PostQuitMessage(0);
-    return 0;
-}
-
-static void OnServerSwitch(void)
-{
-    EnterState(Idle);
-    SelectNextServer();
-    SetStatusText(SelectedServerName());
-    StatusHold = 3;
-}
-
-static void OnServerListOpening(void)
-{
-    EnterState(Idle);
-    SetStatusText(ExchangeRecord.ResultMessage);
-}
-
-// Returns 1 when the command was handled, 0 for default processing.
-static int OnCommand(HWND window, WPARAM wParam)
-{
-    switch (LOWORD(wParam)) {
-    case IDC_OPTIONS_BUTTON: Dispatch(SettingsButton); return 1;
-    case IDC_RUN_BUTTON: Dispatch(SyncButton); return 1;
-    case IDC_CLOSE_BUTTON: SendMessageA(window, WM_CLOSE, 0, 0); return 1;
-    case IDC_SWITCH_BUTTON: OnServerSwitch(); return 1;
-    case IDC_MINIMIZE_BUTTON: ShowWindow(window, SW_MINIMIZE); return 1;
-    case IDC_SERVER_COMBO:
-        if (HIWORD(wParam) != CBN_DROPDOWN)
-            return 0;
-        OnServerListOpening();
-        return 1;
-    }
-    return 0;
-}
-
-static LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_CREATE: return OnCreate(window);
-    case WM_CLOSE: return OnClose(window);
-    case WM_DESTROY: return OnDestroy();
-    case WM_ERASEBKGND:
-        if (PaintBarBackground(window, (HDC)wParam))
-            return 1;
-        break;
-    case WM_DRAWITEM: return DrawDrawnButton((int)wParam, (const DRAWITEMSTRUCT *)lParam) ? 1 : 0;
-    case WM_COMMAND:
-        if (OnCommand(window, wParam))
-            return 0;
-        break;
-    case WM_TIMER: TimerTick(); return 0;
-    case WM_CTLCOLORSTATIC: {
-        HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);
-        if (brush)
-            return (LRESULT)brush;
-        break;
-    }
-    case WM_MOUSEMOVE: DragMove(window, LOWORD(lParam), HIWORD(lParam)); return 0;
-    case WM_LBUTTONDOWN: BeginDrag(window, LOWORD(lParam), HIWORD(lParam)); return 0;
-    case WM_LBUTTONUP: EndDrag(); return 0;
-    case WM_HOST_RESOLVED:
-        if (DispatchExchangeResult(OnHostResolved(wParam, lParam)))
-            return 0;
-        break;
-    case WM_SOCKET_NOTIFY:
-        if (DispatchExchangeResult(OnSocketNotify(wParam, lParam)))
-            return 0;
-        break;
-    case WM_NCDESTROY:
-        // Nothing may address the window after this, however late a message arrives.
-        if (ClockWindow == window)
-            ClockWindow = NULL;
-        break;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-static int RegisterClockClass(const char *className)
-{
-    WNDCLASSEXA windowClass;
-    ZeroMemory(&windowClass, sizeof windowClass);
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = ClockWindowProc;
-    windowClass.hInstance = ProgramInstance;
-    windowClass.hIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_CLOCK));
-    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
-    windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = className;
-    return RegisterClassExA(&windowClass) ? 0 : -1;
 }
 
 static int RunMessageLoop(void)
@@ -198,8 +69,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
                         0, 0, NULL, NULL, instance, NULL);
     }
     if (ClockWindow) {
-        ShowWindow(ClockWindow, Settings.Position == 7 ? SW_MINIMIZE : SW_SHOW);
-        UpdateWindow(ClockWindow);
+        ShowClockWindow();
         exitCode = RunMessageLoop();
     }
 

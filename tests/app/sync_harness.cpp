@@ -1,11 +1,12 @@
-// The stand-in clock window and the scripted services behind the synchronisation machine tests.
-// The display, the layout handles and the settings record are the program's own.
+// The clock window (the program's procedure over stand-in controls) and the scripted services
+// behind the synchronisation machine tests; display, layout handles and settings are the program's.
 #include "app/sync_harness.h"
 
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "app/clock_window.h"
 #include "app/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
@@ -97,21 +98,15 @@ static void WINAPI FakeReadUtc(LPSYSTEMTIME time)
     *time = FileTime64ToSystemTime(FakeUtc);
 }
 
+// The program's own window procedure. The machine's tests keep one window for all their cases,
+// so a close request is only noted here; the closing steps have tests of their own.
 static LRESULT CALLBACK TestClockProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_CLOSE:
-        // The real window destroys itself here; the test keeps it and only notes the request.
+    if (message == WM_CLOSE) {
         Record("WM_CLOSE", "", 0);
         return 0;
-    case WM_HOST_RESOLVED:
-        DispatchExchangeResult(OnHostResolved(wParam, lParam));
-        return 0;
-    case WM_SOCKET_NOTIFY:
-        DispatchExchangeResult(OnSocketNotify(wParam, lParam));
-        return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return ClockWindowProc(window, message, wParam, lParam);
 }
 
 static HWND TestWindow;
@@ -124,6 +119,8 @@ static HWND Child(const char *className, const char *text, DWORD style, int id)
 
 void CreateTestClockWindow(void)
 {
+    if (TestWindow)
+        return;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     ProgramInstance = GetModuleHandleA(NULL);
@@ -136,6 +133,10 @@ void CreateTestClockWindow(void)
     TestWindow = CreateWindowExA(0, "SyncMachineTestClock", "vellmarin", WS_OVERLAPPEDWINDOW, 0, 0,
                                  320, 120, NULL, NULL, ProgramInstance, NULL);
     ClockWindow = TestWindow;
+    // The tests tick the machine themselves, and read every control in both looks: the layout's
+    // slots get plain controls of every kind instead of one look's.
+    KillTimer(TestWindow, 1);
+    TearDownClockLayout();
     TimeField = Child("STATIC", "", 0, IDC_TIME_FIELD);
     StatusField = Child("STATIC", "", 0, IDC_STATUS_FIELD);
     DisplayField = Child("STATIC", "", 0, IDC_DISPLAY_FIELD);

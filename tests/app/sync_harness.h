@@ -1,4 +1,4 @@
-// A stand-in clock window with the controls the synchronisation machine drives, a scripted
+// The program's clock window procedure over stand-in controls the machine drives, a scripted
 // exchange and sheet, a fake UTC clock, and a trace of what the machine asked for.
 #pragma once
 #include <windows.h>
@@ -26,7 +26,7 @@ extern int TestTicks;
 // Runs inside the scripted property sheet, between its opening and its closing.
 extern void (*SheetScript)(void);
 
-void CreateTestClockWindow(void);              // once per test program
+void CreateTestClockWindow(void);              // once per test program; again does nothing
 void ResetMachine(int formStyle);              // fresh settings, controls, trace and clock
 void FillServers(int count, int selected);     // entries "s0", "s1", ...; selected -1 for none
 void SetFakeUtc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);

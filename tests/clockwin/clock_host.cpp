@@ -1,9 +1,11 @@
-// A stand-in clock window for the clock window's tests and the screenshot driver: a plain
-// top-level window whose procedure forwards drawing, colours and mouse presses like the program's.
+// The clock window for the clock window's tests and the screenshot driver: the program's own
+// window procedure and creation steps, with the timer stopped.
 #include "clockwin/clock_host.h"
 #include <commctrl.h>
 #include <stdio.h>
+#include "app/clock_window.h"
 #include "app/program.h"
+#include "app/sync_machine.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
@@ -13,35 +15,13 @@
 static const char HostClass[] = "VELLMARIN_TEST_HOST";
 int HostForwardsMouse = 1;
 
+// The program's own procedure; only the pointer's real mouse messages can be held back.
 static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_DRAWITEM:
-        if (DrawDrawnButton(static_cast<int>(wParam), reinterpret_cast<const DRAWITEMSTRUCT *>(lParam)))
-            return TRUE;
-        break;
-    case WM_ERASEBKGND:
-        if (PaintBarBackground(window, reinterpret_cast<HDC>(wParam))) return 1;
-        break;
-    case WM_CTLCOLORSTATIC: {
-        HBRUSH brush = ClockControlColor(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
-        if (brush) return reinterpret_cast<LRESULT>(brush);
-        break;
-    }
-    case WM_LBUTTONDOWN:
-        if (!HostForwardsMouse) break;
-        BeginDrag(window, LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_MOUSEMOVE:
-        if (!HostForwardsMouse) break;
-        DragMove(window, LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_LBUTTONUP:
-        if (!HostForwardsMouse) break;
-        EndDrag();
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    int mouse = message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP;
+    if (mouse && !HostForwardsMouse)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return ClockWindowProc(window, message, wParam, lParam);
 }
 
 HWND CreateHostClockWindow(DWORD style)
@@ -61,8 +41,14 @@ HWND CreateHostClockWindow(DWORD style)
         RegisterClassA(&windowClass);
         registered = true;
     }
-    ClockWindow = CreateWindowExA(0, HostClass, "vellmarin", style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
-                                  NULL, NULL, ProgramInstance, NULL);
+    // The creation steps run as in the program; the timer and the machine are then stopped, so
+    // nothing but the test changes what the window shows.
+    CreateWindowExA(0, HostClass, "vellmarin", style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, NULL, NULL,
+                    ProgramInstance, NULL);
+    if (ClockWindow) {
+        KillTimer(ClockWindow, 1);
+        EnterState(Idle);
+    }
     return ClockWindow;
 }
 
@@ -73,6 +59,9 @@ void DestroyHostClockWindow(void)
         DestroyWindow(ClockWindow);
         ClockWindow = NULL;
     }
+    // The window's destruction asked the message loop to end; a test has none to end.
+    MSG quit;
+    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 void UseScratchIni(const char *name)

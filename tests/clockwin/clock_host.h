@@ -1,9 +1,9 @@
-// A stand-in clock window for the clock window's tests and the screenshot driver: a plain
-// top-level window whose procedure forwards drawing, colours and mouse presses like the program's.
+// The clock window for the clock window's tests and the screenshot driver: the program's own
+// window procedure and creation steps, with the timer stopped.
 #pragma once
 #include <windows.h>
 
-HWND CreateHostClockWindow(DWORD style);    // sets ClockWindow and ProgramInstance
+HWND CreateHostClockWindow(DWORD style);    // sets ProgramInstance; ClockWindow by creation
 void DestroyHostClockWindow(void);
 void UseScratchIni(const char *name);       // IniPath to an empty file in the temporary folder
 void PumpMessages(void);

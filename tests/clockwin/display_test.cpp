@@ -53,13 +53,14 @@ protected:
         Settings.Hour24 = 1;
         CorrectionFailed = 0;
         ClockOffset = 0;
-        StatusHold = 0;
-        LeapNoticeSeconds = 0;
-        StatusText[0] = '\0';
         snprintf(LeapNotice, sizeof LeapNotice, "%s", "うるう秒が挿入されます");
         FakeNow = At(2026, 12, 6, 13, 5, 9);
         DisplayLocalTimeSource = FakeLocalTime;
         ASSERT_NE(nullptr, CreateHostClockWindow(WS_OVERLAPPEDWINDOW));
+        // After the creation steps, which greet in the status line.
+        StatusHold = 0;
+        LeapNoticeSeconds = 0;
+        StatusText[0] = '\0';
     }
     void TearDown() override
     {

@@ -1,9 +1,10 @@
-// Drives the real modal property sheet: a stand-in clock window that routes the timer and the
-// socket messages as the program's window does, and a thread timer that runs a test's script.
+// Drives the real modal property sheet over the program's own clock window, and a thread timer
+// that runs a test's script.
 #include "sheet/sheet_harness.h"
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <stdio.h>
+#include "app/clock_window.h"
 #include "app/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
@@ -14,32 +15,6 @@
 
 static std::function<void(HWND)> PendingScript;
 static UINT_PTR ScriptTimer = 0;
-
-static LRESULT CALLBACK TestClockProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_CREATE:
-        ClockWindow = window;
-        return 0;
-    case WM_TIMER:
-        if (wParam == 1)
-            TimerTick();
-        return 0;
-    case WM_HOST_RESOLVED:
-        DispatchExchangeResult(OnHostResolved(wParam, lParam));
-        return 0;
-    case WM_SOCKET_NOTIFY:
-        DispatchExchangeResult(OnSocketNotify(wParam, lParam));
-        return 0;
-    case WM_CTLCOLORSTATIC: {
-        HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);
-        if (brush)
-            return (LRESULT)brush;
-        break;
-    }
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 void SetUpClock(const char *iniText)
 {
@@ -61,34 +36,28 @@ void SetUpClock(const char *iniText)
     StartNetwork();
 
     static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXA windowClass = {};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = TestClockProc;
-        windowClass.hInstance = ProgramInstance;
-        windowClass.hCursor = LoadCursor(NULL, IDC_ARROW);
-        windowClass.lpszClassName = "VELLMARIN";
-        RegisterClassExA(&windowClass);
-        registered = true;
-    }
+    if (!registered)
+        registered = RegisterClockClass("VELLMARIN") == 0;
+    // The program's own window: its creation steps build the layout, start the timer and record
+    // the creation rectangle. The start-up query is not wanted here, so the machine goes idle.
     CreateWindowExA(0, "VELLMARIN", "vellmarin", WS_OVERLAPPEDWINDOW, 100, 100, 0, 0, NULL, NULL,
                     ProgramInstance, NULL);
     ASSERT_NE(nullptr, ClockWindow);
-    BuildClockLayout();
-    SetTimer(ClockWindow, 1, 250, NULL);
-    ShowWindow(ClockWindow, SW_SHOWNOACTIVATE);
-    GetWindowRect(ClockWindow, &CreationRect);
     EnterState(Idle);
+    ShowWindow(ClockWindow, SW_SHOWNOACTIVATE);
 }
 
 void TearDownClock(void)
 {
     if (ClockWindow) {
         KillTimer(ClockWindow, 1);
-        TearDownClockLayout();
         DestroyWindow(ClockWindow);
         ClockWindow = NULL;
     }
+    // The window's destruction asked the message loop to end; the tests have none to end, and
+    // a later modal sheet must not take the request as its own.
+    MSG quit;
+    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
     StopNetwork();
     DeleteFileA(IniPath);
     RemoveDirectoryA(ProgramDirectory);

@@ -1,4 +1,4 @@
-// Drives the real modal property sheet from inside its own message loop: a stand-in clock
+// Drives the real modal property sheet from inside its own message loop: the program's own clock
 // window, a temporary INI file, and a script that runs once the sheet is up.
 #pragma once
 #include <windows.h>
