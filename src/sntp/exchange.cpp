@@ -12,6 +12,10 @@ RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 HWND TestOutputBox;
 void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc) = GetSystemTime;
+int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
+int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+HANDLE (WINAPI *StartHostLookup)(HWND window, u_int message, const char *name, char *buffer,
+                                 int size) = WSAAsyncGetHostByName;
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
        TestLineSize = 1000 };
@@ -27,9 +31,9 @@ static int SystemRandomLooked;
 void StartNetwork(void)
 {
     ExchangeRecord.phase = ExchangeIdle;
-    StartupResult = WSAStartup(0x0101, &StartupData);
+    StartupResult = NetworkStartup(0x0101, &StartupData);
     if (StartupResult != 0)
-        MessageBoxA(NULL, "WSAStartup() Error.", "ERROR", MB_OK);
+        NetworkErrorBox(NULL, "WSAStartup() Error.", "ERROR", MB_OK);
 }
 
 void StopNetwork(void)
@@ -257,8 +261,8 @@ int StartExchange(const char *serverName, int applyRetryRule)
     if (ExchangeRecord.address != INADDR_NONE)
         return ContinueWithAddress();
 
-    HANDLE lookup = WSAAsyncGetHostByName(ClockWindow, WM_HOST_RESOLVED, serverName,
-                                          ExchangeRecord.hostBuffer, HostBufferSize);
+    HANDLE lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED, serverName,
+                                    ExchangeRecord.hostBuffer, HostBufferSize);
     if (lookup == 0)
         return EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗");
     ExchangeRecord.lookupHandle = lookup;

@@ -46,6 +46,13 @@ extern HWND TestOutputBox;          // the server page's output box while it exi
 // Default GetSystemTime; tests replace it to fix the instants of an exchange.
 extern void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc);
 
+// Replaceable by tests: the WinSock start-up (default WSAStartup), the box that reports its
+// failure (default MessageBoxA) and the start of a host lookup (default WSAAsyncGetHostByName).
+extern int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data);
+extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+extern HANDLE (WINAPI *StartHostLookup)(HWND window, u_int message, const char *name, char *buffer,
+                                        int size);
+
 void StartNetwork(void);
 void StopNetwork(void);
 int StartExchange(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once

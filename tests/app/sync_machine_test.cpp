@@ -524,3 +524,56 @@ TEST_F(SyncMachine, SelectedServerNameIsBounded)
     SendMessageA(ServerCombo, CB_SETCURSEL, (WPARAM)-1, 0);
     EXPECT_STREQ("", SelectedServerName());
 }
+
+// The run button in any waiting state starts a manual query: no one-minute rule, and no retry
+// after a failure, whatever was left of the run.
+TEST_F(SyncMachine, RunButtonInEveryWaitingStateStartsAManualQuery)
+{
+    for (SyncState state : {StartDelay, RetryDelay, ClosePending, LeapWait}) {
+        ResetMachine(StandardStyle);
+        RetriesLeft = 5;
+        EnterState(state);
+        Dispatch(SyncButton);
+        std::vector<CallRecord> starts = CallsOf("start");
+        ASSERT_EQ(1u, starts.size()) << state;
+        EXPECT_EQ(0, starts[0].automatic) << state;
+        EXPECT_EQ(Querying, CurrentState) << state;
+        EXPECT_EQ(0, RetriesLeft) << state;
+        ReplyFailed("エラー：受信タイムアウト発生");
+        EXPECT_EQ(Idle, CurrentState) << state;
+        RunTicks(100);
+        EXPECT_EQ(1u, CallsOf("start").size()) << state;
+    }
+}
+
+static size_t WantedStarts;
+static bool StartsReached(void) { return CallsOf("start").size() >= WantedStarts; }
+
+// A query from LeapWait belongs to the start-up run: when it fails it has only the retries the
+// run left over.
+TEST_F(SyncMachine, FailingRequeryFromLeapWaitUsesTheRetriesLeftOver)
+{
+    Settings.RetryMax = 3;
+    Settings.WaitLeap = 1;
+    SetFakeUtc(2026, 12, 31, 23, 0, 0);
+    BeginStartDelay();
+    RunTicksUntil(10, Started);
+    ReplyFailed("エラー：受信タイムアウト発生");
+    WantedStarts = 2;
+    RunTicksUntil(100, StartsReached);
+    ReplyLeap(0);
+    ASSERT_EQ(LeapWait, CurrentState);
+    ASSERT_EQ(2, RetriesLeft);
+    for (size_t attempt = 3; attempt <= 5; ++attempt) {
+        WantedStarts = attempt;
+        RunTicksUntil(240 * 70, StartsReached);
+        ASSERT_EQ(attempt, CallsOf("start").size());
+        ReplyFailed("エラー：受信タイムアウト発生");
+        if (attempt == 3) {
+            EXPECT_STREQ("エラー：受信タイムアウト発生 あと2回ﾘﾄﾗｲします。", StatusText);
+        }
+    }
+    EXPECT_EQ(Idle, CurrentState);
+    RunTicks(200);
+    EXPECT_EQ(5u, CallsOf("start").size());
+}

@@ -410,4 +410,105 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
     }
 }
 
+int NetworkBoxes;
+std::string NetworkBoxText, NetworkBoxCaption;
+
+int WINAPI RecordNetworkBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    NetworkBoxes += owner == NULL && style == MB_OK;
+    NetworkBoxText = text;
+    NetworkBoxCaption = caption;
+    return IDOK;
+}
+
+int WINAPI RefusedStartup(WORD, LPWSADATA)
+{
+    return WSASYSNOTREADY;
+}
+
+// A real start-up that reports another version, so the clean-up stays balanced.
+int WINAPI OtherVersionStartup(WORD version, LPWSADATA data)
+{
+    int result = WSAStartup(version, data);
+    data->wVersion = 0x0202;
+    return result;
+}
+
+// Each row restarts the network with a start-up of its own; the real one is back afterwards.
+TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
+{
+    struct Row {
+        int (WINAPI *startup)(WORD, LPWSADATA);
+        int boxes;
+        const char *message;
+    } rows[] = {
+        {RefusedStartup, 1, "エラー: Winsock スタートアップエラー。"},
+        {OtherVersionStartup, 0, "エラー: Winsock のバージョンが違います。"},
+    };
+    TestOutputBox = HarnessOutputBox();
+    // A start-up of the test's own keeps WinSock, and the fake server's socket, alive meanwhile.
+    WSADATA held;
+    ASSERT_EQ(0, WSAStartup(0x0101, &held));
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.message);
+        StopNetwork();
+        NetworkStartup = row.startup;
+        NetworkErrorBox = RecordNetworkBox;
+        NetworkBoxes = 0;
+        StartNetwork();
+        EXPECT_EQ(row.boxes, NetworkBoxes);
+        if (row.boxes) {
+            EXPECT_EQ("WSAStartup() Error.", NetworkBoxText);
+            EXPECT_EQ("ERROR", NetworkBoxCaption);
+        }
+        EXPECT_EQ(-1, StartExchange("127.0.0.1", 0));
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+        EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+        EXPECT_EQ(std::vector<std::string>{row.message}, OutputLines());
+        StopNetwork();
+        NetworkStartup = WSAStartup;
+        NetworkErrorBox = MessageBoxA;
+        StartNetwork();
+    }
+    WSACleanup();
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+HANDLE WINAPI NoLookup(HWND, u_int, const char *, char *, int)
+{
+    return 0;
+}
+
+// A lookup that cannot start and a send that fails end the exchange at once: nothing is left
+// open and nothing counts for the one-minute rule. The loopback broadcast address refuses a
+// send from a socket without SO_BROADCAST.
+TEST_F(ExchangeTest, LookupThatCannotStartAndFailedSendEndAtOnce)
+{
+    struct Row {
+        const char *server;
+        int noLookup;
+        const char *message;
+    } rows[] = {
+        {"localhost", 1, "エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗"},
+        {"127.255.255.255", 0, "エラー: 送信失敗"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.server);
+        memset(RecentServers, 0, sizeof RecentServers);
+        if (row.noLookup)
+            StartHostLookup = NoLookup;
+        EXPECT_EQ(-1, StartExchange(row.server, 1));
+        StartHostLookup = WSAAsyncGetHostByName;
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+        EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
+        EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+        EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
+        EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+        for (const RecentServer &slot : RecentServers)
+            EXPECT_EQ(0u, slot.address);
+    }
+    PumpFor(50);
+    EXPECT_TRUE(HandlerCalls.empty());
+}
+
 }  // namespace

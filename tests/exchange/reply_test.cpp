@@ -409,6 +409,47 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
     }
 }
 
+
+std::string ReadFile(const char *path)
+{
+    std::string bytes;
+    FILE *file = fopen(path, "rb");
+    if (file == NULL)
+        return "<missing>";
+    for (int c; (c = fgetc(file)) != EOF;)
+        bytes += (char)c;
+    fclose(file);
+    return bytes;
+}
+
+// What a real reply leaves in the logs: the correction log's value is the clock-error text; the
+// event log names the server and its address, dumps all 48 bytes and gives t4 and the error.
+TEST_F(ReplyLogTest, EntriesCarryTheValuesOfTheReply)
+{
+    Settings.SaveLog = 1;
+    Settings.SaveEventLog = 1;
+    uint8_t reply[48];
+    BuildReply(reply, T0 + 2 * Second, T0 + 2 * Second, 1);
+    ASSERT_EQ(0, Evaluate(reply, T0 + Second / 2));
+    EXPECT_STREQ("-1.750", ClockErrorText);
+    std::string csv = ReadFile(csvPath);
+    EXPECT_EQ("2031/03/04 12:00:00,-1.750\r\n", csv.substr(csv.find('\n') + 1));
+
+    std::string events = ReadFile(eventPath);
+    for (const char *line : {"Server Name : 127.0.0.1\r\n", "IP address  : 127.0.0.1\r\n",
+                             "Destination Timestamp : 2026/12/07 05:30:00.500(UTC)\r\n",
+                             "Time Difference       : -1.750sec\r\n"})
+        EXPECT_NE(std::string::npos, events.find(line)) << line << events;
+    for (int row = 0; row < 3; row++) {
+        char hex[64];
+        int used = snprintf(hex, sizeof hex, "\n%X0", row);
+        for (int j = 0; j < 16; j++)
+            used += snprintf(hex + used, sizeof hex - used, "%s %02X", j == 8 ? " -" : "",
+                             reply[row * 16 + j]);
+        EXPECT_NE(std::string::npos, events.find(hex)) << hex << events;
+    }
+    EXPECT_EQ(std::string::npos, events.find("\n30 ")) << "a fourth dump row";
+}
 }  // namespace
 
 namespace {

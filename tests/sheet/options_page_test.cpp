@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "sheet/sheet_harness.h"
+#include "app/clock_window.h"
 #include "app/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
@@ -382,6 +383,34 @@ TEST_F(OptionsPage, PlacementChangeMarksTheCreationRectangle)
     EXPECT_EQ(-1, CreationRect.left);
     EXPECT_EQ(-1, CreationRect.top);
     EXPECT_EQ(1, IniInt("WINDOW", "Position", -1));
+}
+
+// The real window's closing steps: Position 7 comes up minimised and writes no position;
+// Position chosen 1 in the sheet and the window closed where it stands writes where it is.
+TEST_F(OptionsPage, ClosingWritesThePositionOnlyForLastPosition)
+{
+    Open("[WINDOW]\r\nPosition=7\r\n");
+    ShowClockWindow();
+    EXPECT_TRUE(IsIconic(ClockWindow));
+    SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nullptr, ClockWindow);
+    EXPECT_EQ("<missing>", IniString("WINDOW", "Left"));
+    EXPECT_EQ("<missing>", IniString("WINDOW", "Top"));
+    TearDownClock();
+
+    Open("");
+    RunSheet([](HWND sheet) {
+        SelectListEntry(ShowPage(sheet, 0), IDC_POSITION, 1);
+        PressOk(sheet);
+    });
+    RECT frame;
+    GetWindowRect(ClockWindow, &frame);
+    ASSERT_GE(frame.left, 0);
+    ASSERT_GE(frame.top, 0);
+    SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(nullptr, ClockWindow);
+    EXPECT_EQ(frame.left, IniInt("WINDOW", "Left", -99));
+    EXPECT_EQ(frame.top, IniInt("WINDOW", "Top", -99));
 }
 
 TEST_F(OptionsPage, ListEntriesAreTheStoredValues)
