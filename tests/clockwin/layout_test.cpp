@@ -501,6 +501,7 @@ TEST_F(LayoutTest, BadSettingsGiveDefinedResults)
 
 TEST_F(LayoutTest, ToolTipsAreCreatedAfreshAfterDestruction)
 {
+    TearDownClockLayout();  // the helper alone, without the tools of the layout built at creation
     HWND button = CreateWindowExA(0, "BUTTON", "x", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20, ClockWindow,
                                   reinterpret_cast<HMENU>(77), ProgramInstance, NULL);
     HWND first = AddToolTip(button, "一", 77);
