@@ -7,14 +7,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "settings/sheet/property_sheet.h"
-#include "settings/sheet/server_page.h"
+#include "base/settings.h"
+#include "sheet/property_sheet.h"
+#include "sheet/server_page.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

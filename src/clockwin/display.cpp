@@ -3,10 +3,10 @@
 #include "clockwin/display.h"
 #include <stdio.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "ntp/leap_notice.h"
 #include "sntp/reply.h"
 
 char StatusText[StatusTextSize] = "";

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 #include <stdlib.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "resource.h"

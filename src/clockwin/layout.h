@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
-#include "settings/settings.h"
+#include "base/settings.h"
 
 enum { StandardStyle = 0, MetallicBarStyle = 1 };
 

@@ -3,7 +3,7 @@
 #include "sntp/exchange.h"
 #include <stdarg.h>
 #include <stdio.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "sntp/reply.h"
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 #define WM_HOST_RESOLVED 0x8001
 #define WM_SOCKET_NOTIFY 0x8002

@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include "logs/correction_log.h"
 #include "logs/event_log.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
-#include "sntp/leap_notice.h"
+#include "ntp/leap_notice.h"
 
 int64_t ClockOffset;
 int CorrectionFailed;

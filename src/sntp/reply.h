@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 enum { ClockErrorTextSize = 104 };
 
