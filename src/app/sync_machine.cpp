@@ -219,12 +219,19 @@ static void ManualStart(void)
 
 static void TestDone(void);
 
+// The server page's test button is the sync button while the sheet is open.
+static void PressSyncButton(void)
+{
+    Dispatch(SyncButton);
+}
+
 static void OpenSettings(void)
 {
     LeapNoticeSeconds = 0;
     StatusHold = 0;
     ShowDateTime();
     EnterState(SettingsOpen);
+    ServerTestRequested = PressSyncButton;
     SyncServices.runPropertySheet();
     // The sheet can only close during a test if something forced it shut; the test must not
     // outlive it with the clock window's controls still locked.

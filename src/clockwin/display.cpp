@@ -135,3 +135,10 @@ void ApplyClockAppearance(void)
     for (HWND field : fields)
         if (field) InvalidateRect(field, NULL, TRUE);
 }
+
+void RebuildClockLayout(void)
+{
+    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
+    TearDownClockLayout();
+    BuildClockLayout();
+}

@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include "base/program.h"
-#include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "resource.h"
 
@@ -310,13 +309,6 @@ void TearDownClockLayout(void)
     DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&StatusFont));
     ReleaseBarBackground();
     BuiltLook = -1;
-}
-
-void RebuildClockLayout(void)
-{
-    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
-    TearDownClockLayout();
-    BuildClockLayout();
 }
 
 static HBRUSH PaintedField(HDC dc)

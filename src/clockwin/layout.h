@@ -25,7 +25,6 @@ extern const char *const DefaultServers[4];
 
 void BuildClockLayout(void);
 void TearDownClockLayout(void);
-void RebuildClockLayout(void);
 LOGFONTA MakeClockFont(const FontSettings *font);
 int PointsToFontHeight(int points);
 void FitComboDropWidth(HWND combo, HFONT font);
