@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <algorithm>
 #include <vector>
-#include "exchange/exchange_harness.h"
-#include "settings/settings.h"
+#include "sntp/exchange_harness.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "app/clock_window.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

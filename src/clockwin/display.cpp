@@ -3,17 +3,15 @@
 #include "clockwin/display.h"
 #include <stdio.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "ntp/leap_notice.h"
 #include "sntp/reply.h"
 
 char StatusText[StatusTextSize] = "";
 int StatusHold = 0;
 void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
-
-HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description) = CreateFontIndirectA;
 
 // A null font gives the field the system font.
 static void SetFieldFont(HWND field, HFONT font)
@@ -137,4 +135,10 @@ void ApplyClockAppearance(void)
     HWND fields[] = {TimeField, StatusField, DisplayField};
     for (HWND field : fields)
         if (field) InvalidateRect(field, NULL, TRUE);
+}
+
+void RebuildClockLayout(void)
+{
+    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
+    RebuildLayoutKeepingServers();
 }

@@ -14,11 +14,11 @@ void ShowDateTime(void);
 void ShowLeapNotice(void);
 void RefreshClockDisplay(void);
 void ApplyClockAppearance(void);
+// Tears the layout down and builds it again for a changed look; the status starts from the version.
+void RebuildClockLayout(void);
 
-// Replaceable by tests: the wall-clock time shown (default GetLocalTime), and the making of the
-// clock font (default CreateFontIndirectA), so a font that cannot be made can be staged.
+// Replaceable by tests: the wall-clock time shown (default GetLocalTime).
 extern void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time);
-extern HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description);
 
 // The date-and-time text for a local time, 24-hour or 12-hour form (at most 22 characters).
 void FormatDisplayTime(const SYSTEMTIME *time, int hour24, char *out, size_t size);

@@ -4,8 +4,7 @@
 #include <commctrl.h>
 #include <stdlib.h>
 #include <string.h>
-#include "app/program.h"
-#include "clockwin/display.h"
+#include "base/program.h"
 #include "clockwin/drawn_buttons.h"
 #include "resource.h"
 
@@ -28,6 +27,7 @@ HWND ToolTipWindow = NULL;
 HFONT ClockFont = NULL;
 HFONT StatusFont = NULL;
 HBRUSH BackgroundBrush = NULL;
+HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description) = CreateFontIndirectA;
 
 const char *const DefaultServers[4] = {
     "ntp.nict.jp",
@@ -355,9 +355,8 @@ static void RestoreServerList(ServerListCopy *copy)
     copy->count = 0;
 }
 
-void RebuildClockLayout(void)
+void RebuildLayoutKeepingServers(void)
 {
-    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
     ServerListCopy servers;
     int carried = CopyServerList(&servers);
     TearDownClockLayout();

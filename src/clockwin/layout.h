@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
-#include "settings/settings.h"
+#include "base/settings.h"
 
 enum { StandardStyle = 0, MetallicBarStyle = 1 };
 
@@ -25,7 +25,9 @@ extern const char *const DefaultServers[4];
 
 void BuildClockLayout(void);
 void TearDownClockLayout(void);
-void RebuildClockLayout(void);
+// Tears down and builds again for the current FormStyle; the server list in use (entries and
+// selection) is carried over instead of being read from the file again.
+void RebuildLayoutKeepingServers(void);
 LOGFONTA MakeClockFont(const FontSettings *font);
 int PointsToFontHeight(int points);
 void FitComboDropWidth(HWND combo, HFONT font);
@@ -41,3 +43,6 @@ HBRUSH ClockControlColor(HWND control, HDC dc);
 // The look whose controls currently exist (StandardStyle or MetallicBarStyle); before the first
 // build, the look FormStyle asks for.
 int ClockLook(void);
+
+// Makes the clock font (default CreateFontIndirectA); tests replace it to stage a failure.
+extern HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description);

@@ -1,24 +1,17 @@
 // One SNTP exchange at a time over WinSock 1.1, driven by window messages and clock ticks.
-// Owns the exchange record, the one-minute rule table and the server test's output lines.
+// Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
-#include <stdarg.h>
-#include <stdio.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "sntp/reply.h"
 
-ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
-                                     {}, 0, {0}, {}, {0}, 0};
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
-HWND TestOutputBox;
-void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc) = GetSystemTime;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
 int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
 HANDLE (WINAPI *StartHostLookup)(HWND window, u_int message, const char *name, char *buffer,
                                  int size) = WSAAsyncGetHostByName;
 
-enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
-       TestLineSize = 1000 };
+enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
 
 static int StartupResult = -1;
 static WSADATA StartupData;
@@ -45,39 +38,6 @@ void StopNetwork(void)
     StartupResult = -1;
 }
 
-void SetResultMessage(const char *text)
-{
-    snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s", text);
-    AppendTestLine("%s", text);
-}
-
-void AppendTestLine(const char *format, ...)
-{
-    if (TestOutputBox == NULL)
-        return;
-    char line[TestLineSize];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(line, sizeof line - 2, format, args);
-    va_end(args);
-    if (length < 0)
-        length = 0;
-    if (length > (int)sizeof line - 3)
-        length = (int)sizeof line - 3;
-    line[length] = '\r';
-    line[length + 1] = '\n';
-    line[length + 2] = '\0';
-    int end = GetWindowTextLengthA(TestOutputBox);
-    SendMessageA(TestOutputBox, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-    SendMessageA(TestOutputBox, EM_REPLACESEL, FALSE, (LPARAM)line);
-}
-
-void ClearTestOutput(void)
-{
-    if (TestOutputBox != NULL)
-        SetWindowTextA(TestOutputBox, "");
-}
-
 void CloseExchange(void)
 {
     if (ExchangeRecord.lookupHandle != 0) {
@@ -99,6 +59,21 @@ int FailExchange(void)
     ExchangeRecord.ExchangeFailed = 1;
     CloseExchange();
     return 1;
+}
+
+int ProcessReply(void)
+{
+    int verdict = EvaluateReply();
+    if (verdict == -2)
+        return -2;      // its exchange ended meanwhile: nothing of it is left to end
+    if (verdict < 0)
+        return -1;
+    if (verdict > 0)
+        return FailExchange();
+    AppendTestLine("通信成功");
+    ExchangeRecord.ExchangeFailed = 0;
+    CloseExchange();
+    return 0;
 }
 
 void CancelExchange(void)

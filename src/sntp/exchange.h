@@ -1,34 +1,13 @@
 // One SNTP exchange at a time over WinSock 1.1: asynchronous lookup and socket notification as
-// window messages, time-outs counted in the clock window's 250 ms ticks, the one-minute rule and
-// the test output box of the server page.
+// window messages, time-outs counted in the clock window's 250 ms ticks, the one-minute rule, and
+// the end of the exchange on the reply evaluation's verdict.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "sntp/ntp_time.h"
+#include "sntp/exchange_record.h"
 
 #define WM_HOST_RESOLVED 0x8001
 #define WM_SOCKET_NOTIFY 0x8002
-
-enum { ExchangeIdle = 0, ExchangeResolving = 1, ExchangeAwaitingReply = 2, ExchangeProcessing = 3 };
-enum { ResultMessageSize = 1000, HostBufferSize = 1025, RequestBufferSize = 50 };
-
-struct ExchangeRecordData {
-    const char *serverName;         // not owned; unchanged while the exchange runs
-    int applyRetryRule;
-    int phase;
-    int ExchangeFailed;
-    int phaseTicks;
-    HANDLE lookupHandle;            // 0 when no lookup is pending
-    char hostBuffer[HostBufferSize];
-    SOCKET socket;                  // INVALID_SOCKET when none
-    uint32_t address;               // network byte order
-    SYSTEMTIME sendTime;            // t1, UTC
-    NtpTimestamp sendStamp;         // the Transmit Timestamp the request carried
-    uint8_t requestBuffer[RequestBufferSize];
-    SYSTEMTIME receiveTime;         // t4, UTC
-    char ResultMessage[ResultMessageSize];
-    uint32_t serial;                // counts started exchanges: tells one exchange from the next
-};
 
 struct RecentServer {
     uint32_t address;               // network byte order; 0 marks an empty slot
@@ -37,14 +16,8 @@ struct RecentServer {
 
 enum { RecentServerSlots = 32, OneMinuteTicks = 240 };
 
-extern ExchangeRecordData ExchangeRecord;
 extern RecentServer RecentServers[RecentServerSlots];
 extern uint32_t TickCounter;
-extern HWND TestOutputBox;          // the server page's output box while it exists, else null
-
-// The UTC clock the exchange reads t1 and t4 (and the correction its fresh reading) from.
-// Default GetSystemTime; tests replace it to fix the instants of an exchange.
-extern void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc);
 
 // Replaceable by tests: the WinSock start-up (default WSAStartup), the box that reports its
 // failure (default MessageBoxA) and the start of a host lookup (default WSAAsyncGetHostByName).
@@ -61,7 +34,8 @@ int OnSocketNotify(WPARAM wParam, LPARAM lParam);               // -1 not ours, 
 int ExchangeTick(void);                                         // 1 when a time-out ended it
 void CancelExchange(void);
 void CloseExchange(void);
-void SetResultMessage(const char *text);
-void AppendTestLine(const char *format, ...);
-void ClearTestOutput(void);
 int FailExchange(void);
+// Evaluates the datagram waiting on the socket and ends the exchange on the verdict. 0 success,
+// 1 failed: either way the exchange has ended. -1: nothing from the server was there; the
+// exchange goes on awaiting the reply. -2: the exchange was stopped while a log box was open.
+int ProcessReply(void);

@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include "logs/correction_log.h"
 #include "logs/event_log.h"
-#include "settings/settings.h"
-#include "sntp/exchange.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "sntp/exchange_record.h"
+#include "ntp/leap_notice.h"
 
 int64_t ClockOffset;
 int CorrectionFailed;
@@ -112,7 +112,7 @@ static int StillProcessing(uint32_t serial)
 static int FailReply(const char *message)
 {
     SetResultMessage(message);
-    return FailExchange();
+    return 1;
 }
 
 // Receives one datagram of at most 50 bytes. Returns its length, -1 for a failed receive
@@ -138,7 +138,7 @@ static int ReceiveDatagram(uint8_t *buffer)
     return fromServer ? received : -2;
 }
 
-int ProcessReply(void)
+int EvaluateReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
@@ -160,7 +160,7 @@ int ProcessReply(void)
     DecodeNtpPacket(received, length, &fields);
     DumpReplyFields(&fields);
     if (ValidateReply(&fields) != 0)
-        return FailExchange();
+        return 1;
 
     if (fields.leap == 3) {
         snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s",
@@ -172,7 +172,7 @@ int ProcessReply(void)
             if (!StillProcessing(serial))
                 return -2;
         }
-        return FailExchange();
+        return 1;
     }
 
     int64_t t1 = (int64_t)SystemTimeToFileTime64(&ExchangeRecord.sendTime);
@@ -234,8 +234,5 @@ int ProcessReply(void)
         LeapAnnounced = 0;
     }
 
-    AppendTestLine("通信成功");
-    ExchangeRecord.ExchangeFailed = 0;
-    CloseExchange();
     return 0;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_harness.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"

@@ -10,7 +10,7 @@
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
 #include "logs/correction_log.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"

@@ -4,13 +4,13 @@
 #include <commctrl.h>
 #include <stdio.h>
 #include "app/clock_window.h"
-#include "app/program.h"
 #include "app/sync_machine.h"
+#include "base/program.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 static const char HostClass[] = "VELLMARIN_TEST_HOST";
 int HostForwardsMouse = 1;

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 namespace {
 
