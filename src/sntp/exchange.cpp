@@ -7,11 +7,11 @@
 #include "sntp/reply.h"
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
-                                     {}, 0, {0}, {}, {0}};
+                                     0, 0, {0}, 0, {0}};
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 HWND TestOutputBox;
-void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc) = GetSystemTime;
+UtcClockReader ReadUtcClock = ReadFinestUtcClock;
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
        TestLineSize = 1000 };
@@ -23,6 +23,30 @@ static WSADATA StartupData;
 typedef BOOLEAN (WINAPI *RandomFunction)(PVOID buffer, ULONG length);
 static RandomFunction SystemRandom;
 static int SystemRandomLooked;
+static UtcClockReader FinestClock;      // ReadFinestUtcClock's choice, made at its first call
+
+UtcClockReader FinestUtcClock(HMODULE kernel)
+{
+    UtcClockReader precise = NULL;
+    if (kernel != NULL)
+        precise = (UtcClockReader)(void (*)(void))GetProcAddress(kernel,
+                                                                 "GetSystemTimePreciseAsFileTime");
+    return precise != NULL ? precise : GetSystemTimeAsFileTime;
+}
+
+void WINAPI ReadFinestUtcClock(LPFILETIME utc)
+{
+    if (FinestClock == NULL)
+        FinestClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
+    FinestClock(utc);
+}
+
+uint64_t ReadUtcNow(void)
+{
+    FILETIME now;
+    ReadUtcClock(&now);
+    return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
+}
 
 void StartNetwork(void)
 {
@@ -164,8 +188,8 @@ static int OpenSocket(void)
     return 0;
 }
 
-// The bits of the Transmit Timestamp below one millisecond carry nothing of the clock (it is
-// read in whole milliseconds), so they are filled with random bits: a forger who cannot see the
+// t1 is kept in the exchange record at full precision; the server only has to echo the Transmit
+// Timestamp. So its bits below about a millisecond are random: a forger who cannot see the
 // request cannot guess the Originate Timestamp a true reply has to echo.
 static uint32_t RandomBits(void)
 {
@@ -194,9 +218,9 @@ static int SendRequest(void)
     server.sin_port = htons(ServerPort);
     server.sin_addr.s_addr = ExchangeRecord.address;
     // t1 is read as late as possible before the send.
-    ReadUtcClock(&ExchangeRecord.sendTime);
+    ExchangeRecord.sendTime = ReadUtcNow();
     ExchangeRecord.sendStamp =
-        (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
+        (FileTimeToNtp(ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
     HostToNetworkTimestamp(ExchangeRecord.sendStamp,
                            ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,

@@ -3,6 +3,7 @@
 #include "support/fake_ntp_server.h"
 #include <windows.h>
 #include <string.h>
+#include "sntp/exchange.h"
 
 static const uint64_t NtpEraStart = 94354848000000000ULL;   // 1900-01-01 as FILETIME
 
@@ -17,11 +18,13 @@ static FakeNtpServerConfig Config;
 static volatile LONG StopRequested;
 static volatile LONG RequestCount;
 static uint8_t LastRequest[48];
+// The finest UTC clock, as the client reads it, so the server's stamps are no coarser.
+static UtcClockReader ServerClock = GetSystemTimeAsFileTime;
 
 uint64_t FakeNtpNow(void)
 {
     FILETIME now;
-    GetSystemTimeAsFileTime(&now);
+    ServerClock(&now);
     return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
 }
 
@@ -120,6 +123,7 @@ int FakeNtpServerStart(const FakeNtpServerConfig *config)
         ConfigLockReady = 1;
     }
     FakeNtpServerConfigure(config);
+    ServerClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
     ServerSocket = BoundSocket(123);
     if (ServerSocket == INVALID_SOCKET)
         return -1;
