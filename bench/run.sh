@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
-# Builds the program and its benchmarks, measures start-up to reply, timer gaps during a hanging
+# Builds the program and its benchmarks (for the architecture this machine runs), measures start-up to reply, timer gaps during a hanging
 # host lookup, idle CPU and the exe's size (and the offset error when bench/offset exists), and
 # prints one table. Not a test: it reports figures against their goals.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../scripts/env.sh"
-bash "$here/../scripts/install-deps.sh"
+bash "$here/../scripts/build.sh" >/dev/null || { echo "build failed"; exit 1; }
 . "$here/../scripts/xvfb.sh"
 started_xvfb="$VM_XVFB_PID"
 idle_seconds="${VM_IDLE_SECONDS:-60}"
 
-cmake -S "$VM_ROOT" -B "$VM_BUILD" -DCMAKE_TOOLCHAIN_FILE="$VM_ROOT/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$VM_BUILD" -j2 >/dev/null || { echo "build failed"; exit 1; }
 wineserver -p </dev/null >/dev/null 2>&1 || true
 
 work="$(mktemp -d /tmp/vm-bench-XXXXXX)"
@@ -29,12 +27,12 @@ rows=()
 row() { rows+=("$(printf '| %-40s | %-120s | %-22s |' "$1" "$2" "$3")"); }
 result() { sed -n "s/^RESULT $1 //p" | tail -n 1; }
 
-# 1. Size of the program.
-size=$(stat -c %s "$VM_BUILD/vellmarin.exe")
+# 1. Size of the product (the 32-bit program, whatever runs the other measures).
+size=$(stat -c %s "$VM_PRODUCT_BUILD/vellmarin.exe")
 row "exe size" "$((size / 1024)) KB ($size bytes)" "< 512 KB"
 
 # 2. Start-up to the evaluated reply, StartupWait 0, against the fake server on 127.0.0.1:123.
-startup=$(flock /tmp/vellmarin-port123.lock wine "$VM_BUILD/bench/startup/startup_bench.exe" 7 \
+startup=$(flock /tmp/vellmarin-port123.lock "$VM_WINE" "$VM_BUILD/bench/startup/startup_bench.exe" 7 \
           2>/dev/null | iconv -f CP932 -t UTF-8 | result startup_to_reply)
 row "start-up to evaluated reply" "${startup:-not measured}" "-"
 
@@ -50,11 +48,11 @@ if kill -0 "$dns_pid" 2>/dev/null; then
     ticks=$(unshare -m sh -c "mount --bind '$work/resolv.conf' /etc/resolv.conf &&
                               mount --bind '$work/nsswitch.conf' /etc/nsswitch.conf &&
                               [ \"\$(grep '^nameserver' /etc/resolv.conf)\" = 'nameserver 127.0.0.5' ] &&
-                              VM_PRIVATE_RESOLVER=127.0.0.5 exec wine '$VM_BUILD/bench/ticks/tick_gap_bench.exe' hang.vellmarin.invalid 12" \
+                              VM_PRIVATE_RESOLVER=127.0.0.5 exec '$VM_WINE' '$VM_BUILD/bench/ticks/tick_gap_bench.exe' hang.vellmarin.invalid 12" \
             2>/dev/null | result tick_gap)
 fi
 if [ -z "$ticks" ]; then
-    ticks="$(wine "$VM_BUILD/bench/ticks/tick_gap_bench.exe" localhost 12 2>/dev/null | result tick_gap)"
+    ticks="$("$VM_WINE" "$VM_BUILD/bench/ticks/tick_gap_bench.exe" localhost 12 2>/dev/null | result tick_gap)"
     ticks="$ticks [no private resolver: localhost only]"
 fi
 kill "$dns_pid" 2>/dev/null; dns_pid=""
@@ -66,7 +64,7 @@ row "timer gap during hanging lookup" "$ticks" "no tick > 100 ms late"
 mkdir -p "$work/idle"
 cp "$VM_BUILD/vellmarin.exe" "$work/idle/"
 printf '[SETUP]\r\nStartupWait=99\r\nAutoClose=0\r\n[SERVER]\r\nServer0=127.0.0.1\r\n' >"$work/idle/vellmarin.ini"
-(cd "$work/idle" && exec wine ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
+(cd "$work/idle" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
 idle_pid=$!
 sleep 3
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
@@ -82,7 +80,7 @@ if [ -n "$unix_pid" ]; then
 else
     idle="not measured (process not found)"
 fi
-wine "$VM_BUILD/tests/e2e/vm_peek.exe" close 2 >/dev/null 2>&1
+"$VM_WINE" "$VM_BUILD/tests/e2e/vm_peek.exe" close 2 >/dev/null 2>&1
 wait "$idle_pid" 2>/dev/null; idle_pid=""
 row "idle CPU" "$idle" "< 0.2 %"
 

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, prepares the Wine prefix, configures and builds build/vellmarin.exe
-# and the tests. Safe to run again and again.
+# Installs what is missing, prepares the Wine prefix, configures and builds. The product,
+# build/vellmarin.exe, is always the 32-bit program. Where 32-bit Wine runs, the tests are built
+# beside it; elsewhere the tests, and a 64-bit build of the program, go to build/win64.
+# Safe to run again and again.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/env.sh"
 
+echo "vellmarin: testing and running $VM_ARCH programs: $VM_ARCH_WHY"
 bash "$here/install-deps.sh"
 bash "$here/wine-prefix.sh"
 
-cmake -S "$VM_ROOT" -B "$VM_BUILD" -DCMAKE_TOOLCHAIN_FILE="$VM_ROOT/cmake/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$VM_BUILD" -j "$(nproc)"
+configure() {
+    cmake -S "$VM_ROOT" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$2" -DCMAKE_BUILD_TYPE=Release >/dev/null
+}
+configure "$VM_PRODUCT_BUILD" "$VM_ROOT/cmake/mingw-i686.cmake"
+if [ "$VM_BUILD" = "$VM_PRODUCT_BUILD" ]; then
+    cmake --build "$VM_BUILD" -j "$(nproc)"
+else
+    cmake --build "$VM_PRODUCT_BUILD" --target vellmarin -j "$(nproc)"
+    configure "$VM_BUILD" "$VM_TOOLCHAIN"
+    cmake --build "$VM_BUILD" -j "$(nproc)"
+fi

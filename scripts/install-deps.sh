@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the run command need.
 # Safe to run again: it installs only what is missing and never starts chronyd's system service.
+# The 32-bit product is built everywhere; 32-bit Wine only where the kernel runs 32-bit code,
+# else the x86_64 cross compiler and 64-bit Wine for the build that runs the tests.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
 PKGS=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-      wine wine32:i386 wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
-      chrony ntpsec-ntpdig cmake googletest make x11-utils python3)
+      wine wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
+      chrony ntpsec-ntpdig cmake googletest make g++ x11-utils python3)
+if [ "$VM_ARCH" = win32 ]; then
+    PKGS+=(wine32:i386)
+else
+    PKGS+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+           mingw-w64-x86-64-dev)
+fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -17,7 +26,7 @@ done
 
 if [ "${#missing[@]}" -gt 0 ]; then
     echo "installing: ${missing[*]}"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$VM_ARCH" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
     $SUDO apt-get update -qq
@@ -43,3 +52,19 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
     grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
     $SUDO locale-gen >/dev/null
 fi
+
+# What runs the programs here must be there, whatever the package manager said.
+if [ "$VM_ARCH" = win32 ]; then
+    loader=/usr/lib/wine/wine
+    compiler=i686-w64-mingw32-g++-posix
+else
+    loader=/usr/lib/wine/wine64
+    compiler=x86_64-w64-mingw32-g++-posix
+fi
+for need in "$loader" "$(command -v i686-w64-mingw32-g++-posix || echo i686-w64-mingw32-g++-posix)" \
+            "$(command -v "$compiler" || echo "$compiler")"; do
+    if [ ! -x "$need" ]; then
+        echo "cannot build and test for $VM_ARCH ($VM_ARCH_WHY): $need is missing after the install" >&2
+        exit 1
+    fi
+done

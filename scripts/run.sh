@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and runs it once under Wine against a private chronyd (never touching the
 # clock) on 127.0.0.3, in build/run/; prints the status line, the log line and the screenshot.
+# The program run is the build for what this machine runs: the 32-bit product where 32-bit Wine
+# works, else the 64-bit build of the same source (build/win64/vellmarin.exe).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/env.sh"
@@ -8,7 +10,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 bash "$here/build.sh"
 
 server=127.0.0.3
-run="$VM_BUILD/run"
+run="$VM_PRODUCT_BUILD/run"
 peek="$VM_BUILD/tests/e2e/vm_peek.exe"
 mkdir -p "$run/chrony"
 # Port 123 on loopback is shared with the tests' fake servers: one user at a time.
@@ -21,7 +23,7 @@ program_pid=""
 started_xvfb=""
 cleanup() {
     if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        wine "$peek" close 1 >/dev/null 2>&1 || true
+        "$VM_WINE" "$peek" close 1 >/dev/null 2>&1 || true
         for _ in $(seq 1 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
         kill "$program_pid" 2>/dev/null || true
     fi
@@ -59,10 +61,10 @@ printf '[SETUP]\r\nSaveLog=1\r\nSaveEventLog=1\r\n[SERVER]\r\nServer0=%s\r\n' "$
 started_xvfb="$VM_XVFB_PID"
 wineserver -p </dev/null >/dev/null 2>&1 || true
 
-(cd "$run" && exec wine ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
+(cd "$run" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
 program_pid=$!
 
-report="$(wine "$peek" wait 20 2>/dev/null | iconv -f CP932 -t UTF-8 || true)"
+report="$("$VM_WINE" "$peek" wait 20 2>/dev/null | iconv -f CP932 -t UTF-8 || true)"
 shot=""
 if [ -n "$started_xvfb" ]; then
     shot="$run/screenshot.png"
@@ -74,6 +76,7 @@ for _ in $(seq 1 80); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1;
 
 year="$(date +%Y)"
 log="$run/vellmarin-log-$year.csv"
+echo "program:     $VM_BUILD/vellmarin.exe ($VM_ARCH: $VM_ARCH_WHY)"
 echo "server:      $server (chronyd -x, pid $chrony_pid)"
 echo "$report" | sed -n 's/^title\t/title:       /p; s/^time\t/time:        /p; s/^status\t/status:      /p'
 if [ -f "$log" ]; then

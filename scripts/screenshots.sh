@@ -13,14 +13,14 @@ mkdir -p "$out"
 # The virtual desktop takes the X screen's size: Wine records a desktop's size as the display
 # size of the whole prefix, which other programs then see. The driver's "reset" restores it.
 size="$(xdpyinfo | awk '/dimensions:/ { print $2 }' | head -1)"
-restore() { wine "$exe" reset </dev/null >/dev/null 2>&1 || true; }
+restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 || true; }
 trap restore EXIT
 
 # shoot LOOK: the driver holds the look for 10 seconds; the capture is taken after 4 and cut to
 # the corner where the driver puts the window.
 shoot() {
     local look="$1" desk="vmshot-$1-$$" id="" pid
-    wine explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 &
+    "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 1 50); do
         id="$(xdotool search --name "^$desk - " 2>/dev/null | head -1 || true)"

@@ -18,4 +18,8 @@ trap cleanup EXIT
 
 wineserver -p </dev/null >/dev/null 2>&1 || true
 cd "$VM_BUILD"
+# Loopback port 123 and the single-instance mutex are shared with run.sh, the benchmarks and
+# other checkouts on this machine: one test run at a time.
+exec 9>/tmp/vellmarin-port123.lock
+flock 9
 ctest --output-on-failure "$@"

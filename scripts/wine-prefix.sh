@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# Prepares the private Wine prefix once: 32-bit, no Mono/Gecko prompts, Japanese fonts mapped to
-# the IPA fonts, no window-manager waits under Xvfb. Starts the persistent wineserver and the
-# prefix's service processes so later Wine starts are fast and do not hold CTest's pipes.
+# Prepares the private Wine prefix once (32- or 64-bit, as env.sh decided): no Mono/Gecko prompts,
+# Japanese fonts mapped to the IPA fonts, no window-manager waits under Xvfb. Starts the persistent
+# wineserver and the prefix's service processes so later Wine starts are fast and do not hold
+# CTest's pipes.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
 stamp="$WINEPREFIX/.vellmarin-ready"
 if [ ! -f "$stamp" ]; then
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i </dev/null >/dev/null 2>&1 || true
-    reg() { wine reg add "$@" /f </dev/null >/dev/null 2>&1; }
+    "$VM_WINE" wineboot -i </dev/null >"$WINEPREFIX.log" 2>&1 || true
+    # The registry reaches its files when the server ends: no system.reg, no prefix.
+    wineserver -w || true
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Wine could not prepare the $VM_ARCH prefix $WINEPREFIX with $VM_WINE:" >&2
+        tail -n 20 "$WINEPREFIX.log" >&2
+        exit 1
+    fi
+    reg() { "$VM_WINE" reg add "$@" /f </dev/null >/dev/null 2>&1; }
     key='HKCU\Software\Wine\Fonts\Replacements'
     for face in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic" "ＭＳ ＵＩ Ｇｏｔｈｉｃ"; do
         reg "$key" /v "$face" /t REG_SZ /d "IPAPGothic"
@@ -25,4 +33,4 @@ fi
 
 # One persistent server for every Wine start that follows, then the prefix's services.
 wineserver -p </dev/null >/dev/null 2>&1 || true
-wine wineboot </dev/null >/dev/null 2>&1 || true
+"$VM_WINE" wineboot </dev/null >/dev/null 2>&1 || true

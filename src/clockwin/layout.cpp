@@ -9,8 +9,11 @@
 #include "clockwin/drawn_buttons.h"
 #include "resource.h"
 
-// Tools are registered with the full-size description the build's Windows version selects.
+// Tools are registered with the full-size description the build's Windows version selects:
+// 48 bytes in the 32-bit program (pointers and handles widen it in a 64-bit build).
+#ifndef _WIN64
 static_assert(sizeof(TTTOOLINFOA) == 48, "tool description must be 48 bytes");
+#endif
 
 HWND DisplayField = NULL;
 HWND TimeField = NULL;

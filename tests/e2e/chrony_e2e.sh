@@ -21,7 +21,7 @@ sleep 1
 if ! kill -0 "$chrony_pid" 2>/dev/null; then
     cat "$dir/chronyd.out"; rm -rf "$dir"; exit 1
 fi
-VM_CHRONY_SERVER=$server wine "$test_exe"
+VM_CHRONY_SERVER=$server "${VM_WINE:-wine}" "$test_exe"
 rc=$?
 kill "$chrony_pid" 2>/dev/null
 wait "$chrony_pid" 2>/dev/null

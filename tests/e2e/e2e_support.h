@@ -45,8 +45,5 @@ LARGE_INTEGER Now(void);
 // number; NaN when there is none.
 double ErrorSeconds(const std::string &text);
 
-// Kernel handles, GDI objects and windows that another process holds. The first two use the
-// system's own counters when it keeps them and otherwise read Wine's handle tables.
-unsigned ProcessHandleCount(HANDLE process, DWORD processId);
-unsigned ProcessGdiCount(HANDLE process);
+// Windows that another process holds (its handles and GDI objects: support/process_counts.h).
 unsigned ProcessWindowCount(DWORD processId);

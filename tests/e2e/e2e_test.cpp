@@ -198,7 +198,10 @@ TEST_F(EndToEnd, SilentServerGivesTenRetriesThenIdle)
     for (const std::string &status : seen)
         if (Contains(status, "ﾘﾄﾗｲします。"))
             retries.push_back(status);
-    ASSERT_EQ(10u, retries.size());
+    std::string trace;
+    for (const std::string &status : seen)
+        trace += status + "\n";
+    ASSERT_EQ(10u, retries.size()) << trace;
     EXPECT_EQ("エラー：受信タイムアウト発生 あと10回ﾘﾄﾗｲします。", retries[0]);
     for (int i = 1; i < 10; ++i)
         EXPECT_EQ("エラー：１分以内のリトライ不可 あと" + std::to_string(10 - i) + "回ﾘﾄﾗｲします。",

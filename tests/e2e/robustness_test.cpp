@@ -9,6 +9,7 @@
 
 #include "e2e/e2e_support.h"
 #include "support/fake_ntp_server.h"
+#include "support/process_counts.h"
 
 enum { StatusFieldId = 2101, TimeFieldId = 2100, RunButtonId = 2001 };
 

@@ -36,4 +36,4 @@ if [ "$ready" != 1 ]; then
     cat "$dir/chronyd.log" >&2
     exit 1
 fi
-wine "$exe"
+"${VM_WINE:-wine}" "$exe"
