@@ -7,11 +7,12 @@ set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 . "$root/scripts/env.sh"
-export DISPLAY="${DISPLAY:-:99}"
+. "$root/scripts/xvfb.sh"
+[ -n "$VM_XVFB_PID" ] && trap 'kill "$VM_XVFB_PID" 2>/dev/null' EXIT
 build="${1:-$VM_BUILD}"
 count="${2:-50}"
-wine_loader="${VM_WINE:-wine}"
-exec flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" <<'INNER'
+wine_loader="$VM_WINE"
+flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" <<'INNER'
 set -eu
 here="$1"; build="$2"; count="$3"; wine_loader="$4"
 python3 "$here/fake_server.py" 127.0.0.3 5.0 &

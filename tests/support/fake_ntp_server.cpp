@@ -3,7 +3,6 @@
 #include "support/fake_ntp_server.h"
 #include <windows.h>
 #include <string.h>
-#include "sntp/exchange.h"
 
 static const uint64_t NtpEraStart = 94354848000000000ULL;   // 1900-01-01 as FILETIME
 
@@ -18,8 +17,9 @@ static FakeNtpServerConfig Config;
 static volatile LONG StopRequested;
 static volatile LONG RequestCount;
 static uint8_t LastRequest[48];
-// The finest UTC clock, as the client reads it, so the server's stamps are no coarser.
-static UtcClockReader ServerClock = GetSystemTimeAsFileTime;
+// The finest UTC clock the system offers, as the client reads it, so the stamps are no coarser.
+typedef void (WINAPI *ClockFunction)(LPFILETIME utc);
+static ClockFunction ServerClock = GetSystemTimeAsFileTime;
 
 uint64_t FakeNtpNow(void)
 {
@@ -123,7 +123,9 @@ int FakeNtpServerStart(const FakeNtpServerConfig *config)
         ConfigLockReady = 1;
     }
     FakeNtpServerConfigure(config);
-    ServerClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
+    FARPROC precise = GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                     "GetSystemTimePreciseAsFileTime");
+    ServerClock = precise != NULL ? (ClockFunction)(void (*)(void))precise : GetSystemTimeAsFileTime;
     ServerSocket = BoundSocket(123);
     if (ServerSocket == INVALID_SOCKET)
         return -1;
