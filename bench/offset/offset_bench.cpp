@@ -6,16 +6,15 @@
 #include <stdlib.h>
 #include <algorithm>
 #include <vector>
-#include "exchange/exchange_harness.h"
-#include "settings/settings.h"
+#include "sntp/exchange_harness.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
 
 static const int64_t TrueOffset = 50000000;     // 5.000 s in 100 ns units
 
-// The reply's Receive and Transmit stamps, peeked at right after t4 was read, and the clock
-// reading that the exchange took as t4.
+// The reply's Receive and Transmit stamps, peeked at right after t4 was read.
 static uint64_t PeekedT2;
 static uint64_t PeekedT3;
 static int Peeked;

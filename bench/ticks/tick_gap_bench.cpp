@@ -6,10 +6,10 @@
 #include <string.h>
 #include <vector>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 
 static LARGE_INTEGER Frequency;

@@ -2,14 +2,14 @@
 // procedure with its message and command tables, the message loop and shutdown.
 #include <windows.h>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

@@ -7,14 +7,14 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "settings/sheet/property_sheet.h"
-#include "settings/sheet/server_page.h"
+#include "base/settings.h"
+#include "sheet/property_sheet.h"
+#include "sheet/server_page.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 
@@ -219,12 +219,19 @@ static void ManualStart(void)
 
 static void TestDone(void);
 
+// The server page's test button is the sync button while the sheet is open.
+static void PressSyncButton(void)
+{
+    Dispatch(SyncButton);
+}
+
 static void OpenSettings(void)
 {
     LeapNoticeSeconds = 0;
     StatusHold = 0;
     ShowDateTime();
     EnterState(SettingsOpen);
+    ServerTestRequested = PressSyncButton;
     SyncServices.runPropertySheet();
     // The sheet can only close during a test if something forced it shut; the test must not
     // outlive it with the clock window's controls still locked.

@@ -3,10 +3,10 @@
 #include "clockwin/display.h"
 #include <stdio.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "ntp/leap_notice.h"
 #include "sntp/reply.h"
 
 char StatusText[StatusTextSize] = "";
@@ -134,4 +134,11 @@ void ApplyClockAppearance(void)
     HWND fields[] = {TimeField, StatusField, DisplayField};
     for (HWND field : fields)
         if (field) InvalidateRect(field, NULL, TRUE);
+}
+
+void RebuildClockLayout(void)
+{
+    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
+    TearDownClockLayout();
+    BuildClockLayout();
 }

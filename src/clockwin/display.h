@@ -14,6 +14,8 @@ void ShowDateTime(void);
 void ShowLeapNotice(void);
 void RefreshClockDisplay(void);
 void ApplyClockAppearance(void);
+// Tears the layout down and builds it again for a changed look; the status starts from the version.
+void RebuildClockLayout(void);
 
 // Replaceable by tests: the wall-clock time shown (default GetLocalTime).
 extern void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time);

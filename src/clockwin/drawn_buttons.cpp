@@ -3,9 +3,9 @@
 #include "clockwin/drawn_buttons.h"
 #include <commctrl.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 DrawnButton DrawnButtonTable[DrawnButtonCapacity] = {};
 int DrawnButtonCount = 0;

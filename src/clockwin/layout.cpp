@@ -4,8 +4,7 @@
 #include <commctrl.h>
 #include <stdlib.h>
 #include <string.h>
-#include "app/program.h"
-#include "clockwin/display.h"
+#include "base/program.h"
 #include "clockwin/drawn_buttons.h"
 #include "resource.h"
 
@@ -313,13 +312,6 @@ void TearDownClockLayout(void)
     DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&StatusFont));
     ReleaseBarBackground();
     BuiltLook = -1;
-}
-
-void RebuildClockLayout(void)
-{
-    CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
-    TearDownClockLayout();
-    BuildClockLayout();
 }
 
 static HBRUSH PaintedField(HDC dc)

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
-#include "settings/settings.h"
+#include "base/settings.h"
 
 enum { StandardStyle = 0, MetallicBarStyle = 1 };
 
@@ -25,7 +25,6 @@ extern const char *const DefaultServers[4];
 
 void BuildClockLayout(void);
 void TearDownClockLayout(void);
-void RebuildClockLayout(void);
 LOGFONTA MakeClockFont(const FontSettings *font);
 int PointsToFontHeight(int points);
 void FitComboDropWidth(HWND combo, HFONT font);

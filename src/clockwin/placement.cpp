@@ -1,7 +1,7 @@
 // Where the clock window stands: start-up placement, the topmost band, and dragging by its surface.
 #include "clockwin/placement.h"
-#include "app/program.h"
-#include "settings/settings.h"
+#include "base/program.h"
+#include "base/settings.h"
 
 RECT CreationRect = {0, 0, 0, 0};
 

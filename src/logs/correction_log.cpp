@@ -6,9 +6,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/program.h"
-#include "settings/settings.h"
-#include "sntp/ntp_time.h"
+#include "base/program.h"
+#include "base/settings.h"
+#include "ntp/ntp_time.h"
 
 void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
 int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;

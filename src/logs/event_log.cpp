@@ -8,8 +8,8 @@
 #include <time.h>
 
 #include "logs/correction_log.h"
-#include "settings/settings.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "ntp/leap_notice.h"
 
 // The runtime re-reads the zone on _tzset, so a zone changed since start-up is honoured.
 static const char *RuntimeTimeZoneName(void)

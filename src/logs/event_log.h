@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 void AppendEventLog(const char *serverName, uint32_t serverAddress, const uint8_t *received,
                     int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,

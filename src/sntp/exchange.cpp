@@ -1,20 +1,13 @@
 // One SNTP exchange at a time over WinSock 1.1, driven by window messages and clock ticks.
-// Owns the exchange record, the one-minute rule table and the server test's output lines.
+// Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
-#include <stdarg.h>
-#include <stdio.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "sntp/reply.h"
 
-ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
-                                     0, 0, {0}, 0, {0}};
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
-HWND TestOutputBox;
-UtcClockReader ReadUtcClock = ReadFinestUtcClock;
 
-enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4,
-       TestLineSize = 1000 };
+enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
 
 static int StartupResult = -1;
 static WSADATA StartupData;
@@ -23,30 +16,6 @@ static WSADATA StartupData;
 typedef BOOLEAN (WINAPI *RandomFunction)(PVOID buffer, ULONG length);
 static RandomFunction SystemRandom;
 static int SystemRandomLooked;
-static UtcClockReader FinestClock;      // ReadFinestUtcClock's choice, made at its first call
-
-UtcClockReader FinestUtcClock(HMODULE kernel)
-{
-    UtcClockReader precise = NULL;
-    if (kernel != NULL)
-        precise = (UtcClockReader)(void (*)(void))GetProcAddress(kernel,
-                                                                 "GetSystemTimePreciseAsFileTime");
-    return precise != NULL ? precise : GetSystemTimeAsFileTime;
-}
-
-void WINAPI ReadFinestUtcClock(LPFILETIME utc)
-{
-    if (FinestClock == NULL)
-        FinestClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
-    FinestClock(utc);
-}
-
-uint64_t ReadUtcNow(void)
-{
-    FILETIME now;
-    ReadUtcClock(&now);
-    return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
-}
 
 void StartNetwork(void)
 {
@@ -63,39 +32,6 @@ void StopNetwork(void)
     if (StartupResult == 0)
         WSACleanup();
     StartupResult = -1;
-}
-
-void SetResultMessage(const char *text)
-{
-    snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s", text);
-    AppendTestLine("%s", text);
-}
-
-void AppendTestLine(const char *format, ...)
-{
-    if (TestOutputBox == NULL)
-        return;
-    char line[TestLineSize];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(line, sizeof line - 2, format, args);
-    va_end(args);
-    if (length < 0)
-        length = 0;
-    if (length > (int)sizeof line - 3)
-        length = (int)sizeof line - 3;
-    line[length] = '\r';
-    line[length + 1] = '\n';
-    line[length + 2] = '\0';
-    int end = GetWindowTextLengthA(TestOutputBox);
-    SendMessageA(TestOutputBox, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-    SendMessageA(TestOutputBox, EM_REPLACESEL, FALSE, (LPARAM)line);
-}
-
-void ClearTestOutput(void)
-{
-    if (TestOutputBox != NULL)
-        SetWindowTextA(TestOutputBox, "");
 }
 
 void CloseExchange(void)
@@ -119,6 +55,19 @@ int FailExchange(void)
     ExchangeRecord.ExchangeFailed = 1;
     CloseExchange();
     return 1;
+}
+
+int ProcessReply(void)
+{
+    int verdict = EvaluateReply();
+    if (verdict < 0)
+        return -1;
+    if (verdict > 0)
+        return FailExchange();
+    AppendTestLine("通信成功");
+    ExchangeRecord.ExchangeFailed = 0;
+    CloseExchange();
+    return 0;
 }
 
 void CancelExchange(void)

@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include "logs/correction_log.h"
 #include "logs/event_log.h"
-#include "settings/settings.h"
-#include "sntp/exchange.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "sntp/exchange_record.h"
+#include "ntp/leap_notice.h"
 
 int64_t ClockOffset;
 int CorrectionFailed;
@@ -105,7 +105,7 @@ void AppendDelayLine(int64_t delay)
 static int FailReply(const char *message)
 {
     SetResultMessage(message);
-    return FailExchange();
+    return 1;
 }
 
 // Receives one datagram of at most 50 bytes. Returns its length, -1 for a failed receive
@@ -131,7 +131,7 @@ static int ReceiveDatagram(uint8_t *buffer)
     return fromServer ? received : -2;
 }
 
-int ProcessReply(void)
+int EvaluateReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
@@ -154,7 +154,7 @@ int ProcessReply(void)
     SYSTEMTIME receivedAt = FileTime64ToSystemTime(ExchangeRecord.receiveTime);
     DumpReplyFields(&fields);
     if (ValidateReply(&fields) != 0)
-        return FailExchange();
+        return 1;
 
     if (fields.leap == 3) {
         snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s",
@@ -164,7 +164,7 @@ int ProcessReply(void)
             AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
                            &fields, &receivedAt, ClockErrorText);
         }
-        return FailExchange();
+        return 1;
     }
 
     int64_t t1 = (int64_t)ExchangeRecord.sendTime;
@@ -220,8 +220,5 @@ int ProcessReply(void)
         LeapAnnounced = 0;
     }
 
-    AppendTestLine("通信成功");
-    ExchangeRecord.ExchangeFailed = 0;
-    CloseExchange();
     return 0;
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <stdint.h>
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 enum { ClockErrorTextSize = 104 };
 
@@ -16,10 +16,10 @@ extern int LeapAtMidnight;
 extern int LeapNoticeSeconds;
 extern int LeapRecheckTicks;
 
-// 0 success, 1 failed: either way the exchange has ended. -1: nothing from the server was there
-// (a datagram from another address or port, dropped, or none at all); the exchange goes on
-// awaiting the reply.
-int ProcessReply(void);
+// Receives and evaluates the datagram waiting on the exchange's socket and returns the verdict
+// the exchange acts on: 0 success, 1 failed (ResultMessage set). -1: nothing from the server was
+// there (a datagram from another address or port, dropped, or none at all); go on awaiting it.
+int EvaluateReply(void);
 int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
 void DumpReplyFields(const NtpFields *fields);
 void BuildClockErrorText(int64_t offset);       // ClockErrorText from an offset (100 ns units)

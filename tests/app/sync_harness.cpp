@@ -6,12 +6,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_harness.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

@@ -10,7 +10,7 @@
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 
 static SOCKET Silent = INVALID_SOCKET;

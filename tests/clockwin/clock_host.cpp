@@ -3,12 +3,12 @@
 #include "clockwin/clock_host.h"
 #include <commctrl.h>
 #include <stdio.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "resource.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 static const char HostClass[] = "VELLMARIN_TEST_HOST";
 int HostForwardsMouse = 1;

@@ -6,12 +6,12 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
-#include "sntp/leap_notice.h"
+#include "base/settings.h"
+#include "ntp/leap_notice.h"
 #include "sntp/reply.h"
 
 namespace {

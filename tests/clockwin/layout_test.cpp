@@ -7,12 +7,12 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "support/process_counts.h"
 
 namespace {

@@ -2,11 +2,11 @@
 // on the real work area.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 namespace {
 

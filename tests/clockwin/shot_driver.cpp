@@ -4,12 +4,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 static void SetRecord(int id, int hover, int pressed)
 {

@@ -109,9 +109,11 @@ HWND FindProcessWindow(DWORD processId, const char *className, const char *title
     return NULL;
 }
 
+// The window is shown only once its controls exist: a window found earlier, while it is still
+// being created, has no controls to read yet.
 HWND FindClockWindow(DWORD processId, DWORD timeoutMs)
 {
-    return FindProcessWindow(processId, "VELLMARIN", NULL, 0, timeoutMs);
+    return FindProcessWindow(processId, "VELLMARIN", NULL, 1, timeoutMs);
 }
 
 int WaitForExit(RunningClock *clock, DWORD timeoutMs)
@@ -130,7 +132,7 @@ void StopClock(RunningClock *clock)
     if (!clock->process.hProcess)
         return;
     if (WaitForSingleObject(clock->process.hProcess, 0) != WAIT_OBJECT_0) {
-        HWND window = FindClockWindow(clock->process.dwProcessId, 0);
+        HWND window = FindProcessWindow(clock->process.dwProcessId, "VELLMARIN", NULL, 0, 0);
         if (window)
             PostMessageA(window, WM_CLOSE, 0, 0);
         if (WaitForSingleObject(clock->process.hProcess, 5000) != WAIT_OBJECT_0)

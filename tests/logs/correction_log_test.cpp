@@ -2,10 +2,10 @@
 // the yearly file name, and the failure box for a folder that cannot be written.
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 #include "log_folder.h"
 #include "logs/correction_log.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 static const char Header[] = "\x22\x8E\x9E\x8D\x8F\x22\x2C\x22\x8C\xEB\x8D\xB7\x28\x95\x62\x29\x22\x0D\x0A";
 

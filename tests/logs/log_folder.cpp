@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 #include "logs/correction_log.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 
 SYSTEMTIME FakeLocalTime;
 std::vector<RecordedBox> RecordedBoxes;

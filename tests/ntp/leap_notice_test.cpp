@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "sntp/leap_notice.h"
+#include "ntp/leap_notice.h"
 
 static long TestBias;
 static long FixedBias(void) { return TestBias; }

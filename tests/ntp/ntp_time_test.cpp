@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 static SYSTEMTIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second,
                       WORD ms = 0)

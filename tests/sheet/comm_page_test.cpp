@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <string>
 #include "sheet/sheet_harness.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "resource.h"
 
 namespace {

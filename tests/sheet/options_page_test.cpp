@@ -5,13 +5,13 @@
 #include <commctrl.h>
 #include <string.h>
 #include "sheet/sheet_harness.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
-#include "settings/settings.h"
-#include "settings/sheet/property_sheet.h"
-#include "settings/sheet/sheet_pages.h"
+#include "base/settings.h"
+#include "sheet/property_sheet.h"
+#include "sheet/sheet_pages.h"
 #include "resource.h"
 
 namespace {

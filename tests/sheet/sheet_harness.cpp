@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 #include <stdio.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
-#include "settings/settings.h"
-#include "settings/sheet/property_sheet.h"
+#include "base/settings.h"
+#include "sheet/property_sheet.h"
 #include "sntp/exchange.h"
 
 static std::function<void(HWND)> PendingScript;

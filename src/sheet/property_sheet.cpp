@@ -3,12 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string.h>
-#include "settings/sheet/property_sheet.h"
-#include "settings/sheet/sheet_pages.h"
-#include "settings/settings.h"
+#include "sheet/property_sheet.h"
+#include "sheet/sheet_pages.h"
+#include "base/settings.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
 
 HWND PropertySheetWindow = NULL;

@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
-#include "exchange/exchange_harness.h"
+#include "sntp/exchange_harness.h"
 #include "logs/correction_log.h"
-#include "settings/settings.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

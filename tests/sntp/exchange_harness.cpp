@@ -1,8 +1,8 @@
 // The exchange tests' hidden clock window, message pump, output box, fixed clock and clock-setting
 // recorder, plus a direct path that hands one datagram from a chosen port to ProcessReply.
-#include "exchange/exchange_harness.h"
+#include "sntp/exchange_harness.h"
 #include <string.h>
-#include "app/program.h"
+#include "base/program.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"

@@ -1,6 +1,6 @@
 // The notice of an announced leap second in local standard time, and the scaled text form of a
 // value in seconds (n, μ, m) used by the server test output and the event log.
-#include "sntp/leap_notice.h"
+#include "ntp/leap_notice.h"
 
 #include <math.h>
 #include <stdio.h>

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 
-#include "settings/settings.h"
+#include "base/settings.h"
 
 class SettingsFile : public ::testing::Test {
 protected:

@@ -3,17 +3,17 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <string.h>
-#include "settings/sheet/server_page.h"
-#include "settings/sheet/sheet_pages.h"
-#include "settings/sheet/property_sheet.h"
-#include "settings/settings.h"
+#include "sheet/server_page.h"
+#include "sheet/sheet_pages.h"
+#include "sheet/property_sheet.h"
+#include "base/settings.h"
 #include "clockwin/layout.h"
 #include "sntp/exchange.h"
-#include "app/sync_machine.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
 
 int (WINAPI *SheetMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type) = MessageBoxA;
+void (*ServerTestRequested)(void) = NULL;
 
 static HWND ServerPage = NULL;
 static HWND ServerList = NULL;
@@ -137,8 +137,8 @@ static void ServerCommand(HWND page, int id, int code)
         ReportPageChange(page);
         return;
     case IDC_TEST_BUTTON:
-        if (code == BN_CLICKED)
-            Dispatch(SyncButton);
+        if (code == BN_CLICKED && ServerTestRequested)
+            ServerTestRequested();
         return;
     case IDC_SERVER_EDIT:
         if (code == EN_CHANGE && ServerPageReady)

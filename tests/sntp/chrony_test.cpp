@@ -2,8 +2,8 @@
 // wrapper script, whose clock is this machine's own, so the offset must come out near zero.
 #include <gtest/gtest.h>
 #include <string>
-#include "exchange/exchange_harness.h"
-#include "settings/settings.h"
+#include "sntp/exchange_harness.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 

@@ -1,6 +1,6 @@
 // Conversions between NTP timestamps, 64-bit FILETIME counts and UTC calendar time, the decoding
 // of a received SNTP message, and the fixed text form of a UTC instant.
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 #include <stdio.h>
 #include <string.h>

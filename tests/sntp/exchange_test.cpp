@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <string>
-#include "exchange/exchange_harness.h"
-#include "settings/settings.h"
+#include "sntp/exchange_harness.h"
+#include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"

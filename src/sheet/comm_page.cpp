@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
-#include "settings/sheet/sheet_pages.h"
-#include "settings/settings.h"
+#include "sheet/sheet_pages.h"
+#include "base/settings.h"
 #include "resource.h"
 
 struct NumberBox {

@@ -2,7 +2,7 @@
 // seconds used by the server test output and the event log.
 #pragma once
 #include <stddef.h>
-#include "sntp/ntp_time.h"
+#include "ntp/ntp_time.h"
 
 extern char LeapNotice[100];
 

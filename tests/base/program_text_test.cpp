@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 
 // "あ" is 0x82 0xA0 in code page 932; "\x82" alone is a lead byte without its trail.
 TEST(WholeCharacters, CutsOnlyBetweenCharacters)

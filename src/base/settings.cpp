@@ -1,13 +1,13 @@
 // The one record of persisted options and its INI file beside the executable, and the server
 // list, which lives in the clock window's server selector but is stored in the same file.
-#include "settings/settings.h"
+#include "base/settings.h"
 
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "app/program.h"
+#include "base/program.h"
 
 SettingsRecord Settings;
 char ProgramDirectory[MAX_PATH];

@@ -5,12 +5,12 @@
 #include <commdlg.h>
 #include <stdio.h>
 #include <string.h>
-#include "settings/sheet/sheet_pages.h"
-#include "settings/settings.h"
+#include "sheet/sheet_pages.h"
+#include "base/settings.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "resource.h"
 
 BOOL (WINAPI *SheetChooseFont)(LPCHOOSEFONTA choice) = ChooseFontA;

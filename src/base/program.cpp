@@ -1,6 +1,6 @@
 // Definitions of the program-wide handles and texts declared in program.h, and the bounded copy
 // of code page 932 texts.
-#include "app/program.h"
+#include "base/program.h"
 
 #include <string.h>
 

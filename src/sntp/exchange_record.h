@@ -1,0 +1,43 @@
+// The record of the SNTP exchange under way and what it writes: the result message and the
+// lines of the server page's test output box. Shared by the exchange and the reply evaluation.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+#include "ntp/ntp_time.h"
+
+enum { ExchangeIdle = 0, ExchangeResolving = 1, ExchangeAwaitingReply = 2, ExchangeProcessing = 3 };
+enum { ResultMessageSize = 1000, HostBufferSize = 1025, RequestBufferSize = 50 };
+
+struct ExchangeRecordData {
+    const char *serverName;         // not owned; unchanged while the exchange runs
+    int applyRetryRule;
+    int phase;
+    int ExchangeFailed;
+    int phaseTicks;
+    HANDLE lookupHandle;            // 0 when no lookup is pending
+    char hostBuffer[HostBufferSize];
+    SOCKET socket;                  // INVALID_SOCKET when none
+    uint32_t address;               // network byte order
+    uint64_t sendTime;              // t1, 100 ns units since 1601 (UTC)
+    NtpTimestamp sendStamp;         // the Transmit Timestamp the request carried
+    uint8_t requestBuffer[RequestBufferSize];
+    uint64_t receiveTime;           // t4, 100 ns units since 1601 (UTC)
+    char ResultMessage[ResultMessageSize];
+};
+
+extern ExchangeRecordData ExchangeRecord;
+extern HWND TestOutputBox;          // the server page's output box while it exists, else null
+
+// The UTC clock the exchange reads t1 and t4 (and the correction its fresh reading) from, in
+// 100 ns units. Default ReadFinestUtcClock; tests replace it to fix the instants of an exchange.
+typedef void (WINAPI *UtcClockReader)(LPFILETIME utc);
+extern UtcClockReader ReadUtcClock;
+uint64_t ReadUtcNow(void);                  // one reading of ReadUtcClock as a 64-bit count
+// The module's GetSystemTimePreciseAsFileTime when it exports one, else GetSystemTimeAsFileTime
+// (systems before Windows 8 lack the precise one, so it is never imported).
+UtcClockReader FinestUtcClock(HMODULE kernel);
+void WINAPI ReadFinestUtcClock(LPFILETIME utc);     // FinestUtcClock of kernel32, looked up once
+
+void SetResultMessage(const char *text);
+void AppendTestLine(const char *format, ...);
+void ClearTestOutput(void);
