@@ -1,6 +1,7 @@
-// Offset accuracy against a fake server whose clock runs exactly 5.000 s ahead: 50 whole
-// exchanges, the absolute error of ClockOffset printed one per line and as p50/p99. The server is
-// the in-process one on 127.0.0.1, or a native one at the address given as second argument.
+// Offset accuracy against a fake server whose clock runs exactly 5.000 s ahead: whole exchanges,
+// the absolute error of ClockOffset printed one per line and as p50/p99, then where the time of
+// an exchange went. The server is the in-process one on 127.0.0.1, or a native one at the
+// address given as second argument.
 #include <stdio.h>
 #include <stdlib.h>
 #include <algorithm>
@@ -11,6 +12,28 @@
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
 
+static const int64_t TrueOffset = 50000000;     // 5.000 s in 100 ns units
+
+// The reply's Receive and Transmit stamps, peeked at right after t4 was read.
+static uint64_t PeekedT2;
+static uint64_t PeekedT3;
+static int Peeked;
+
+// Reads the clock exactly as the program does, then, for the reading that is t4, peeks at the
+// waiting reply (leaving it for the program's own receive) to learn the server's stamps.
+static void WINAPI ReadClockAndPeek(LPFILETIME utc)
+{
+    ReadFinestUtcClock(utc);
+    if (ExchangeRecord.phase != ExchangeProcessing || Peeked)
+        return;
+    uint8_t reply[50];
+    if (recv(ExchangeRecord.socket, (char *)reply, sizeof reply, MSG_PEEK) >= 48) {
+        PeekedT2 = NtpToFileTime(NetworkToHostTimestamp(reply + 32));
+        PeekedT3 = NtpToFileTime(NetworkToHostTimestamp(reply + 40));
+        Peeked = 1;
+    }
+}
+
 static double Percentile(std::vector<double> values, double fraction)
 {
     std::sort(values.begin(), values.end());
@@ -18,30 +41,44 @@ static double Percentile(std::vector<double> values, double fraction)
     return values[index];
 }
 
+static void PrintSpread(const char *name, const std::vector<double> &values)
+{
+    printf(" %s p50=%.3fms p99=%.3fms", name, Percentile(values, 0.50), Percentile(values, 0.99));
+}
+
 int main(int argc, char **argv)
 {
     const int exchanges = argc > 1 ? atoi(argv[1]) : 50;
     const char *server = argc > 2 ? argv[2] : "127.0.0.1";
     const int inProcess = argc <= 2;
-    const int64_t trueOffset = 50000000;     // 5.000 s in 100 ns units
     StartNetwork();
     CreateHarnessWindows();                  // also routes SetSystemClock to a recorder
     Settings.MinAdjust = 100;
     FakeNtpServerConfig config = {};
-    config.offset = trueOffset;
+    config.offset = TrueOffset;
     if (inProcess && FakeNtpServerStart(&config) != 0) {
         fprintf(stderr, "127.0.0.1:123 is taken\n");
         return 1;
     }
-    std::vector<double> errors;
+    std::vector<double> errors, outbound, serverTime, inbound;
     for (int i = 0; i < exchanges; i++) {
+        Peeked = 0;
+        ReadUtcClock = ReadClockAndPeek;
         if (RunExchange(server, 0) != 0 || ExchangeRecord.ExchangeFailed) {
             fprintf(stderr, "exchange %d failed: %s\n", i, ExchangeRecord.ResultMessage);
             continue;
         }
-        double error = llabs(ClockOffset - trueOffset) / 10000.0;   // milliseconds
+        double error = llabs(ClockOffset - TrueOffset) / 10000.0;   // milliseconds
         errors.push_back(error);
         printf("sample %d %.4f\n", i, error);
+        if (Peeked) {
+            // Server and client read the same machine clock, so each leg can be told apart.
+            int64_t t1 = (int64_t)ExchangeRecord.sendTime, t4 = (int64_t)ExchangeRecord.receiveTime;
+            int64_t t2 = (int64_t)PeekedT2 - TrueOffset, t3 = (int64_t)PeekedT3 - TrueOffset;
+            outbound.push_back((t2 - t1) / 10000.0);
+            serverTime.push_back((t3 - t2) / 10000.0);
+            inbound.push_back((t4 - t3) / 10000.0);
+        }
         Sleep(20);
     }
     FakeNtpServerStop();
@@ -51,5 +88,12 @@ int main(int argc, char **argv)
     printf("vellmarin %-9s exchanges=%u p50=%.3fms p99=%.3fms max=%.3fms\n", server,
            (unsigned)errors.size(), Percentile(errors, 0.50), Percentile(errors, 0.99),
            *std::max_element(errors.begin(), errors.end()));
+    if (!outbound.empty()) {
+        printf("legs      %-9s", server);
+        PrintSpread("t1->t2", outbound);
+        PrintSpread("t2->t3", serverTime);
+        PrintSpread("t3->t4", inbound);
+        printf("\n");
+    }
     return 0;
 }

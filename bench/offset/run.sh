@@ -1,18 +1,20 @@
 #!/bin/bash
-# Offset benchmark, 50 exchanges each, every server 5.000 s ahead: ntpdig against a native fake
-# server on 127.0.0.3:123; vellmarin (under Wine) against its in-process fake server on
-# 127.0.0.1:123 and against the same native server.
+# Offset benchmark, 50 exchanges each against one native fake server on 127.0.0.3:123 whose
+# clock runs 5.000 s ahead: first ntpdig, then vellmarin (under Wine, through the program's own
+# exchange code). Prints one line for each, then where vellmarin's exchanges spent their time.
 # Usage: bench/offset/run.sh [build-dir] [exchanges]
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 . "$root/scripts/env.sh"
-export DISPLAY="${DISPLAY:-:99}"
-build="${1:-$root/build}"
+. "$root/scripts/xvfb.sh"
+[ -n "$VM_XVFB_PID" ] && trap 'kill "$VM_XVFB_PID" 2>/dev/null' EXIT
+build="${1:-$VM_BUILD}"
 count="${2:-50}"
-exec flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" <<'INNER'
+wine_loader="$VM_WINE"
+flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" <<'INNER'
 set -eu
-here="$1"; build="$2"; count="$3"
+here="$1"; build="$2"; count="$3"; wine_loader="$4"
 python3 "$here/fake_server.py" 127.0.0.3 5.0 &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; true' EXIT
@@ -32,6 +34,5 @@ echo "$errors" | tr ' ' '\n' | awk 'NF { e = $1 - 5.0; if (e < 0) e = -e; printf
     END {
         p50 = v[int(0.50 * (n - 1) + 0.5) + 1]; p99 = v[int(0.99 * (n - 1) + 0.5) + 1]
         printf "ntpdig    127.0.0.3 exchanges=%d p50=%.3fms p99=%.3fms max=%.3fms\n", n, p50, p99, v[n] }'
-wine "$build/bench/offset/offset_bench.exe" "$count" | grep -a exchanges=
-wine "$build/bench/offset/offset_bench.exe" "$count" 127.0.0.3 | grep -a exchanges=
+"$wine_loader" "$build/bench/offset/offset_bench.exe" "$count" 127.0.0.3 | grep -a -e exchanges= -e '^legs'
 INNER

@@ -51,12 +51,29 @@ SYSTEMTIME FileTime64ToSystemTime(uint64_t fileTime)
     return time;
 }
 
+SYSTEMTIME FileTime64ToNearestSystemTime(uint64_t fileTime)
+{
+    const uint64_t halfMillisecond = 5000;
+    return FileTime64ToSystemTime(fileTime + halfMillisecond);
+}
+
 NtpTimestamp SystemTimeToNtp(const SYSTEMTIME *time)
 {
     uint64_t sinceEpoch = SystemTimeToFileTime64(time) - NtpEpochFileTime;
     // Only the low 32 bits of the seconds travel: from 2036-02-07 on they wrap into era 1.
     uint32_t seconds = (uint32_t)(sinceEpoch / FileTimeUnitsPerSecond);
     uint32_t fraction = (uint32_t)(((uint64_t)time->wMilliseconds << 32) / 1000);
+    return ((uint64_t)seconds << 32) | fraction;
+}
+
+NtpTimestamp FileTimeToNtp(uint64_t fileTime)
+{
+    uint64_t sinceEpoch = fileTime - NtpEpochFileTime;
+    uint32_t seconds = (uint32_t)(sinceEpoch / FileTimeUnitsPerSecond);
+    uint64_t units = sinceEpoch % FileTimeUnitsPerSecond;
+    // Rounded up, because NtpToFileTime truncates: the pair then returns every count unchanged.
+    // The largest count, 9,999,999, still stays below one whole second (0xFFFFFE53).
+    uint32_t fraction = (uint32_t)(((units << 32) + FileTimeUnitsPerSecond - 1) / FileTimeUnitsPerSecond);
     return ((uint64_t)seconds << 32) | fraction;
 }
 

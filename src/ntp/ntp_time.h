@@ -55,8 +55,12 @@ uint64_t CalendarToFileTime(WORD year, WORD month, WORD day, WORD hour, WORD min
                             WORD milliseconds);
 uint64_t SystemTimeToFileTime64(const SYSTEMTIME *time);
 SYSTEMTIME FileTime64ToSystemTime(uint64_t fileTime);   // sub-millisecond part dropped
+// The calendar time nearest to the count, to the millisecond (half a millisecond goes up).
+SYSTEMTIME FileTime64ToNearestSystemTime(uint64_t fileTime);
 
 NtpTimestamp SystemTimeToNtp(const SYSTEMTIME *time);
+// Keeps every 100 ns unit: NtpToFileTime gives the same count back.
+NtpTimestamp FileTimeToNtp(uint64_t fileTime);
 uint64_t NtpToFileTime(NtpTimestamp stamp);
 SYSTEMTIME NtpToSystemTime(NtpTimestamp stamp);
 

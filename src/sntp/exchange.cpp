@@ -143,8 +143,8 @@ static int OpenSocket(void)
     return 0;
 }
 
-// The bits of the Transmit Timestamp below one millisecond carry nothing of the clock (it is
-// read in whole milliseconds), so they are filled with random bits: a forger who cannot see the
+// t1 is kept in the exchange record at full precision; the server only has to echo the Transmit
+// Timestamp. So its bits below about a millisecond are random: a forger who cannot see the
 // request cannot guess the Originate Timestamp a true reply has to echo.
 static uint32_t RandomBits(void)
 {
@@ -173,9 +173,9 @@ static int SendRequest(void)
     server.sin_port = htons(ServerPort);
     server.sin_addr.s_addr = ExchangeRecord.address;
     // t1 is read as late as possible before the send.
-    ReadUtcClock(&ExchangeRecord.sendTime);
+    ExchangeRecord.sendTime = ReadUtcNow();
     ExchangeRecord.sendStamp =
-        (SystemTimeToNtp(&ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
+        (FileTimeToNtp(ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
     HostToNetworkTimestamp(ExchangeRecord.sendStamp,
                            ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,

@@ -5,11 +5,36 @@
 #include <stdio.h>
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
-                                     {}, 0, {0}, {}, {0}, 0};
+                                     0, 0, {0}, 0, {0}, 0};
 HWND TestOutputBox;
-void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc) = GetSystemTime;
+UtcClockReader ReadUtcClock = ReadFinestUtcClock;
 
 enum { TestLineSize = 1000 };
+
+static UtcClockReader FinestClock;      // ReadFinestUtcClock's choice, made at its first call
+
+UtcClockReader FinestUtcClock(HMODULE kernel)
+{
+    UtcClockReader precise = NULL;
+    if (kernel != NULL)
+        precise = (UtcClockReader)(void (*)(void))GetProcAddress(kernel,
+                                                                 "GetSystemTimePreciseAsFileTime");
+    return precise != NULL ? precise : GetSystemTimeAsFileTime;
+}
+
+void WINAPI ReadFinestUtcClock(LPFILETIME utc)
+{
+    if (FinestClock == NULL)
+        FinestClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
+    FinestClock(utc);
+}
+
+uint64_t ReadUtcNow(void)
+{
+    FILETIME now;
+    ReadUtcClock(&now);
+    return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
+}
 
 void SetResultMessage(const char *text)
 {

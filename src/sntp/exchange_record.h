@@ -18,10 +18,10 @@ struct ExchangeRecordData {
     char hostBuffer[HostBufferSize];
     SOCKET socket;                  // INVALID_SOCKET when none
     uint32_t address;               // network byte order
-    SYSTEMTIME sendTime;            // t1, UTC
+    uint64_t sendTime;              // t1, 100 ns units since 1601 (UTC)
     NtpTimestamp sendStamp;         // the Transmit Timestamp the request carried
     uint8_t requestBuffer[RequestBufferSize];
-    SYSTEMTIME receiveTime;         // t4, UTC
+    uint64_t receiveTime;           // t4, 100 ns units since 1601 (UTC)
     char ResultMessage[ResultMessageSize];
     uint32_t serial;                // counts started exchanges: tells one exchange from the next
 };
@@ -29,9 +29,15 @@ struct ExchangeRecordData {
 extern ExchangeRecordData ExchangeRecord;
 extern HWND TestOutputBox;          // the server page's output box while it exists, else null
 
-// The UTC clock the exchange reads t1 and t4 (and the correction its fresh reading) from.
-// Default GetSystemTime; tests replace it to fix the instants of an exchange.
-extern void (WINAPI *ReadUtcClock)(LPSYSTEMTIME utc);
+// The UTC clock the exchange reads t1 and t4 (and the correction its fresh reading) from, in
+// 100 ns units. Default ReadFinestUtcClock; tests replace it to fix the instants of an exchange.
+typedef void (WINAPI *UtcClockReader)(LPFILETIME utc);
+extern UtcClockReader ReadUtcClock;
+uint64_t ReadUtcNow(void);                  // one reading of ReadUtcClock as a 64-bit count
+// The module's GetSystemTimePreciseAsFileTime when it exports one, else GetSystemTimeAsFileTime
+// (systems before Windows 8 lack the precise one, so it is never imported).
+UtcClockReader FinestUtcClock(HMODULE kernel);
+void WINAPI ReadFinestUtcClock(LPFILETIME utc);     // FinestUtcClock of kernel32, looked up once
 
 void SetResultMessage(const char *text);
 void AppendTestLine(const char *format, ...);

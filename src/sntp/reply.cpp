@@ -75,8 +75,8 @@ void DumpReplyFields(const NtpFields *fields)
                    FormatNtpTimestamp(fields->receiveTimestamp, text, sizeof text));
     AppendTestLine("Transmit Timestamp=%s",
                    FormatNtpTimestamp(fields->transmitTimestamp, text, sizeof text));
-    AppendTestLine("Destination Timestamp=%s",
-                   FormatUtcTimestamp(&ExchangeRecord.receiveTime, text, sizeof text));
+    SYSTEMTIME destination = FileTime64ToSystemTime(ExchangeRecord.receiveTime);
+    AppendTestLine("Destination Timestamp=%s", FormatUtcTimestamp(&destination, text, sizeof text));
 }
 
 // The local clock's error in seconds (local minus server), three decimals truncated toward zero.
@@ -142,7 +142,7 @@ int EvaluateReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
-    ReadUtcClock(&ExchangeRecord.receiveTime);
+    ExchangeRecord.receiveTime = ReadUtcNow();
     const uint32_t serial = ExchangeRecord.serial;
 
     uint8_t received[ReceiveBufferSize] = {0};
@@ -158,6 +158,8 @@ int EvaluateReply(void)
 
     NtpFields fields;
     DecodeNtpPacket(received, length, &fields);
+    // t4 as the event log prints it: whole milliseconds, truncated.
+    SYSTEMTIME receivedAt = FileTime64ToSystemTime(ExchangeRecord.receiveTime);
     DumpReplyFields(&fields);
     if (ValidateReply(&fields) != 0)
         return 1;
@@ -168,17 +170,17 @@ int EvaluateReply(void)
         if (Settings.SaveEventLog) {
             ClockErrorText[0] = '\0';
             AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
-                           &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+                           &fields, &receivedAt, ClockErrorText);
             if (!StillProcessing(serial))
                 return -2;
         }
         return 1;
     }
 
-    int64_t t1 = (int64_t)SystemTimeToFileTime64(&ExchangeRecord.sendTime);
+    int64_t t1 = (int64_t)ExchangeRecord.sendTime;
     int64_t t2 = (int64_t)NtpToFileTime(fields.receiveTimestamp);
     int64_t t3 = (int64_t)NtpToFileTime(fields.transmitTimestamp);
-    int64_t t4 = (int64_t)SystemTimeToFileTime64(&ExchangeRecord.receiveTime);
+    int64_t t4 = (int64_t)ExchangeRecord.receiveTime;
     ClockOffset = ((t2 - t1) + (t3 - t4)) / 2;
     int64_t delay = (t4 - t1) - (t3 - t2);
     if (t1 > t4 || t2 > t3 || t4 - t1 > MaxRoundTrip)
@@ -191,10 +193,10 @@ int EvaluateReply(void)
     uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
     uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
     if (magnitude >= threshold) {
-        // A fresh reading: the time spent since t4 must not enter the correction.
-        SYSTEMTIME now;
-        ReadUtcClock(&now);
-        SYSTEMTIME corrected = FileTime64ToSystemTime(SystemTimeToFileTime64(&now) + ClockOffset);
+        // A fresh reading: the time spent since t4 must not enter the correction. The clock is
+        // set in whole milliseconds, so the nearest one is taken.
+        uint64_t now = ReadUtcNow();
+        SYSTEMTIME corrected = FileTime64ToNearestSystemTime(now + (uint64_t)ClockOffset);
         if (SetSystemClock(&corrected)) {
             snprintf(message, sizeof message, "%s 秒の誤差を補正しました。", ClockErrorText);
         } else {
@@ -214,7 +216,7 @@ int EvaluateReply(void)
     }
     if (Settings.SaveEventLog && fields.leap != 0) {
         AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
-                       &fields, &ExchangeRecord.receiveTime, ClockErrorText);
+                       &fields, &receivedAt, ClockErrorText);
         if (!StillProcessing(serial))
             return -2;
     }

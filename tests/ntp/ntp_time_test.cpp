@@ -1,5 +1,6 @@
 // Tests of the NTP time arithmetic: the era rule across 2036 and the window edges, millisecond
-// truncation, the wire byte order, packet decoding and the UTC text form.
+// truncation, exact 100 ns round trips, rounding to the millisecond, the wire byte order, packet
+// decoding and the UTC text form.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -98,6 +99,55 @@ TEST(NtpTime, MillisecondTruncationRoundTrip)
         }
     }
     EXPECT_EQ(8, unchanged);
+}
+
+// 100 ns counts to the wire and back: every unit survives, in both eras and at their edges.
+TEST(NtpTime, FileTimeCountsRoundTripExactly)
+{
+    struct Row {
+        uint64_t fileTime;
+        NtpTimestamp stamp;
+    } rows[] = {
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 1, 0xEEBF97BC000001AEULL},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 1234, 0xEEBF97BC0008164FULL},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 5000000, 0xEEBF97BC80000000ULL},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 9999999, 0xEEBF97BCFFFFFE53ULL},
+        {CalendarToFileTime(1968, 1, 20, 3, 14, 8, 0), 0x8000000000000000ULL},
+        {CalendarToFileTime(2036, 2, 7, 6, 28, 16, 0) - 1, 0xFFFFFFFFFFFFFE53ULL},
+        {CalendarToFileTime(2036, 2, 7, 6, 28, 16, 0), 0},
+        {CalendarToFileTime(2036, 2, 7, 6, 28, 16, 0) + 1, 0x1AEULL},
+        {CalendarToFileTime(2104, 2, 26, 9, 42, 23, 0) + 9999999, 0x7FFFFFFFFFFFFE53ULL},
+    };
+    for (const Row &row : rows) {
+        EXPECT_EQ(row.stamp, FileTimeToNtp(row.fileTime)) << row.fileTime;
+        EXPECT_EQ(row.fileTime, NtpToFileTime(row.stamp)) << row.fileTime;
+    }
+    // Every count of the first and last 20,000 units of a second, and a stride through the rest.
+    uint64_t base = CalendarToFileTime(2040, 6, 1, 12, 0, 0, 0);
+    for (uint64_t units = 0; units < FileTimeUnitsPerSecond; units += units < 20000 ? 1 : 997) {
+        ASSERT_EQ(base + units, NtpToFileTime(FileTimeToNtp(base + units))) << units;
+        uint64_t last = FileTimeUnitsPerSecond - 1 - units % 20000;
+        ASSERT_EQ(base + last, NtpToFileTime(FileTimeToNtp(base + last))) << last;
+    }
+}
+
+// The clock is set to the millisecond nearest the corrected count, carrying into the calendar.
+TEST(NtpTime, NearestMillisecond)
+{
+    struct Row {
+        uint64_t fileTime;
+        SYSTEMTIME nearest;
+    } rows[] = {
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 4999, Utc(2026, 12, 6, 8, 13, 48, 0)},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 0) + 5000, Utc(2026, 12, 6, 8, 13, 48, 1)},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 122) + 9999, Utc(2026, 12, 6, 8, 13, 48, 123)},
+        {CalendarToFileTime(2026, 12, 6, 8, 13, 48, 999) + 4999, Utc(2026, 12, 6, 8, 13, 48, 999)},
+        {CalendarToFileTime(2026, 12, 31, 23, 59, 59, 999) + 5000, Utc(2027, 1, 1, 0, 0, 0, 0)},
+    };
+    for (const Row &row : rows) {
+        SYSTEMTIME got = FileTime64ToNearestSystemTime(row.fileTime);
+        EXPECT_EQ(SystemTimeToFileTime64(&row.nearest), SystemTimeToFileTime64(&got)) << row.fileTime;
+    }
 }
 
 TEST(NtpTime, TimestampByteOrder)

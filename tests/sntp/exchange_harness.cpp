@@ -139,14 +139,14 @@ int RunExchange(const char *server, int applyRetryRule)
     return started;
 }
 
-static void WINAPI ReadFixedClock(LPSYSTEMTIME utc)
+static void WINAPI ReadFixedClock(LPFILETIME utc)
 {
     uint64_t value = FixedInstants[FixedNext < FixedInstants.size() ? FixedNext
                                                                     : FixedInstants.size() - 1];
     if (FixedNext < FixedInstants.size())
         FixedNext++;
-    FILETIME fileTime = {(DWORD)value, (DWORD)(value >> 32)};
-    FileTimeToSystemTime(&fileTime, utc);
+    utc->dwLowDateTime = (DWORD)value;
+    utc->dwHighDateTime = (DWORD)(value >> 32);
 }
 
 void UseFixedClock(const std::vector<uint64_t> &fileTimes)
@@ -158,7 +158,7 @@ void UseFixedClock(const std::vector<uint64_t> &fileTimes)
 
 void UseRealClock(void)
 {
-    ReadUtcClock = GetSystemTime;
+    ReadUtcClock = ReadFinestUtcClock;
 }
 
 uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second, int ms)

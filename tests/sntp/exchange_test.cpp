@@ -149,9 +149,29 @@ TEST_F(ExchangeTest, RequestCarriesRandomBitsBelowTheMillisecond)
             EXPECT_EQ(0, request[i]) << i;
         stamp = NetworkToHostTimestamp(request + 40);
         EXPECT_EQ(ExchangeRecord.sendStamp, stamp);
-        EXPECT_EQ(SystemTimeToNtp(&ExchangeRecord.sendTime) & ~0x3FFFFFULL, stamp & ~0x3FFFFFULL);
+        EXPECT_EQ(FileTimeToNtp(ExchangeRecord.sendTime) & ~0x3FFFFFULL, stamp & ~0x3FFFFFULL);
     }
     EXPECT_NE(stamps[0] & 0x3FFFFF, stamps[1] & 0x3FFFFF);
+}
+
+// The precise clock is taken from a module only when it exports one; otherwise the older clock.
+TEST(UtcClock, PreciseFunctionWhereItExistsElseTheOlderOne)
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC precise = GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime");
+    ASSERT_NE(nullptr, precise);
+    struct Row {
+        const char *name;
+        HMODULE module;
+        UtcClockReader expected;
+    } rows[] = {
+        {"kernel32", kernel, (UtcClockReader)(void (*)(void))precise},
+        {"a system module without it", GetModuleHandleA("wsock32.dll"), GetSystemTimeAsFileTime},
+        {"the exe, which exports nothing", GetModuleHandleA(NULL), GetSystemTimeAsFileTime},
+        {"no module", NULL, GetSystemTimeAsFileTime},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.expected, FinestUtcClock(row.module)) << row.name;
 }
 
 TEST_F(ExchangeTest, ForgedReplyFromAnotherPortIsDroppedAndTheRealOneUsed)

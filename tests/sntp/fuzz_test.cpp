@@ -108,8 +108,7 @@ TEST(ReplyFuzzTest, RandomAndMutatedDatagramsEndInDocumentedOutcomes)
     for (int round = 0; round < rounds; round++) {
         uint8_t data[64] = {0};
         int length;
-        FILETIME sent = {(DWORD)t1, (DWORD)(t1 >> 32)};
-        FileTimeToSystemTime(&sent, &ExchangeRecord.sendTime);
+        ExchangeRecord.sendTime = t1;
         ExchangeRecord.sendStamp = ((uint64_t)NextRandom() << 32) | NextRandom();
         if (round % 3 == 0) {
             length = (int)(NextRandom() % 61);

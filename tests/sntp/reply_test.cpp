@@ -36,8 +36,7 @@ protected:
     }
     static void SetSendTime(uint64_t fileTime)
     {
-        FILETIME value = {(DWORD)fileTime, (DWORD)(fileTime >> 32)};
-        FileTimeToSystemTime(&value, &ExchangeRecord.sendTime);
+        ExchangeRecord.sendTime = fileTime;
     }
     // t1 is T0; t4 and the fresh reading come from the fixed clock.
     int Evaluate(const uint8_t *reply, uint64_t t4, uint64_t fresh = 0)
@@ -205,6 +204,26 @@ TEST_F(ReplyTest, CorrectionThresholdAndMessages)
     }
 }
 
+// The fresh reading plus the offset, to the nearest millisecond.
+TEST_F(ReplyTest, CorrectionSetsTheNearestMillisecond)
+{
+    struct Row {
+        uint64_t fresh;     // 100 ns units after T0 + 7 s
+        uint64_t set;
+    } rows[] = {
+        {0, 0}, {4999, 0}, {5000, 10000}, {15000, 20000}, {9994999, 9990000},
+    };
+    Settings.MinAdjust = 0;
+    for (const Row &row : rows) {
+        ClockSettings.clear();
+        uint8_t reply[48];
+        BuildReply(reply, T0 + Second, T0 + Second);
+        ASSERT_EQ(0, Evaluate(reply, T0, T0 + 7 * Second + row.fresh));
+        ASSERT_EQ(1u, ClockSettings.size()) << row.fresh;
+        EXPECT_EQ(T0 + 8 * Second + row.set, SystemTimeToFileTime64(&ClockSettings[0])) << row.fresh;
+    }
+}
+
 TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
 {
     const int64_t S = (int64_t)Second;
@@ -221,6 +240,8 @@ TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
         {"clock went backwards", 0, 0, -10000, 1, 5000, nullptr},
         {"t2 after t3", 156250, 0, 0, 1, 78125, nullptr},
         {"server slower than round trip", 0, 78125, 10000, 0, 34062, "往復の遅延時間=0sec"},
+        {"instants below the millisecond kept", 5 * S + 78125, 5 * S + 78125, 1234, 0,
+         5 * S + 78125 - 617, "往復の遅延時間=0.6msec"},
     };
     TestOutputBox = HarnessOutputBox();
     for (const Row &row : rows) {

@@ -17,11 +17,14 @@ static FakeNtpServerConfig Config;
 static volatile LONG StopRequested;
 static volatile LONG RequestCount;
 static uint8_t LastRequest[48];
+// The finest UTC clock the system offers, as the client reads it, so the stamps are no coarser.
+typedef void (WINAPI *ClockFunction)(LPFILETIME utc);
+static ClockFunction ServerClock = GetSystemTimeAsFileTime;
 
 uint64_t FakeNtpNow(void)
 {
     FILETIME now;
-    GetSystemTimeAsFileTime(&now);
+    ServerClock(&now);
     return ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
 }
 
@@ -120,6 +123,9 @@ int FakeNtpServerStart(const FakeNtpServerConfig *config)
         ConfigLockReady = 1;
     }
     FakeNtpServerConfigure(config);
+    FARPROC precise = GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                     "GetSystemTimePreciseAsFileTime");
+    ServerClock = precise != NULL ? (ClockFunction)(void (*)(void))precise : GetSystemTimeAsFileTime;
     ServerSocket = BoundSocket(123);
     if (ServerSocket == INVALID_SOCKET)
         return -1;
