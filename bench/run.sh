@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program and its benchmarks (for the architecture this machine runs), measures start-up to reply, timer gaps during a hanging
-# host lookup, idle CPU and the exe's size (and the offset error when bench/offset exists), and
-# prints one table. Not a test: it reports figures against their goals.
+# Builds the program and its benchmarks (for the architecture this machine runs), measures
+# start-up to reply, timer gaps during a hanging host lookup, idle CPU and the exe's size (and the
+# offset error when bench/offset exists), and prints one table. Not a test: it reports figures
+# against their goals.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$here/../scripts/env.sh"

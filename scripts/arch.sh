@@ -21,8 +21,6 @@ if [ -n "${VM_ARCH:-}" ] && [ -n "${VM_ARCH_WHY:-}" ]; then
 fi
 
 case "${VM_ARCH:-}" in
-    win32) VM_ARCH_WHY="forced by VM_ARCH=win32" ;;
-    win64) VM_ARCH_WHY="forced by VM_ARCH=win64" ;;
     "")
         if vm_kernel_runs_32bit; then
             VM_ARCH=win32
@@ -32,14 +30,18 @@ case "${VM_ARCH:-}" in
             VM_ARCH_WHY="the kernel refuses 32-bit code (a 32-bit probe did not run)"
         fi
         ;;
+    win32)
+        if ! vm_kernel_runs_32bit; then
+            echo "VM_ARCH=win32 cannot work here: this kernel refuses 32-bit code (Exec format error)," >&2
+            echo "so 32-bit Wine cannot start. Use VM_ARCH=win64 (or leave VM_ARCH unset)." >&2
+            exit 2
+        fi
+        VM_ARCH_WHY="forced by VM_ARCH=win32"
+        ;;
+    win64) VM_ARCH_WHY="forced by VM_ARCH=win64" ;;
     *)
         echo "VM_ARCH must be win32 or win64, not '$VM_ARCH'" >&2
         exit 2
         ;;
 esac
-if [ "$VM_ARCH" = win32 ] && [ "$VM_ARCH_WHY" != "the kernel runs 32-bit code" ] && ! vm_kernel_runs_32bit; then
-    echo "VM_ARCH=win32 cannot work here: this kernel refuses 32-bit code (Exec format error)," >&2
-    echo "so 32-bit Wine cannot start. Use VM_ARCH=win64 (or leave VM_ARCH unset)." >&2
-    exit 2
-fi
 export VM_ARCH VM_ARCH_WHY

@@ -61,10 +61,12 @@ else
     loader=/usr/lib/wine/wine64
     compiler=x86_64-w64-mingw32-g++-posix
 fi
-for need in "$loader" "$(command -v i686-w64-mingw32-g++-posix || echo i686-w64-mingw32-g++-posix)" \
-            "$(command -v "$compiler" || echo "$compiler")"; do
-    if [ ! -x "$need" ]; then
-        echo "cannot build and test for $VM_ARCH ($VM_ARCH_WHY): $need is missing after the install" >&2
-        exit 1
-    fi
+absent=()
+[ -x "$loader" ] || absent+=("$loader")
+for tool in i686-w64-mingw32-g++-posix "$compiler"; do
+    command -v "$tool" >/dev/null || absent+=("$tool")
 done
+if [ "${#absent[@]}" -gt 0 ]; then
+    echo "cannot build and test for $VM_ARCH ($VM_ARCH_WHY): missing after the install: ${absent[*]}" >&2
+    exit 1
+fi

@@ -2,6 +2,7 @@
 // of code page 932 texts.
 #include "base/program.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 HINSTANCE ProgramInstance = NULL;
@@ -32,4 +33,20 @@ void CopyWholeCharacters(char *out, size_t size, const char *text)
     if (text)
         memmove(out, text, length);
     out[length] = '\0';
+}
+
+char *CopyComboEntry(HWND combo, WPARAM index)
+{
+    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    if (length < 0)
+        return NULL;
+    char *text = (char *)calloc((size_t)length + 1, 1);
+    if (text == NULL)
+        return NULL;
+    LRESULT got = SendMessageA(combo, CB_GETLBTEXT, index, (LPARAM)text);
+    if (got < 0 || got > length) {
+        free(text);
+        return NULL;
+    }
+    return text;
 }

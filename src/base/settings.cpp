@@ -203,15 +203,9 @@ void SaveServerList(HWND combo)
     LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
     int written = 0;
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, (WPARAM)i, 0);
-        if (length <= 0)
-            continue;  // an empty entry would end the list on loading and hide those after it
-        // CB_GETLBTEXT takes no buffer size: size the buffer from the entry's own length.
-        char *name = (char *)calloc((size_t)length + 1, 1);
-        if (name == NULL)
-            continue;
-        LRESULT got = SendMessageA(combo, CB_GETLBTEXT, (WPARAM)i, (LPARAM)name);
-        if (got > 0 && got <= length) {
+        char *name = CopyComboEntry(combo, (WPARAM)i);
+        // An empty entry would end the list on loading and hide those after it.
+        if (name != NULL && name[0] != '\0') {
             char key[32];
             snprintf(key, sizeof key, "Server%d", written++);
             WritePrivateProfileStringA("SERVER", key, name, IniPath);

@@ -166,27 +166,15 @@ void FitComboDropWidth(HWND combo, HFONT font)
     HGDIOBJ previous = SelectObject(dc, font);
     int extra = GetSystemMetrics(SM_CXVSCROLL) + 10;
     int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    char *text = NULL;
-    size_t capacity = 0;
     for (int i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0) continue;
-        size_t needed = static_cast<size_t>(length) + 1;
-        if (needed > capacity) {
-            char *grown = static_cast<char *>(realloc(text, needed));
-            if (!grown) break;
-            text = grown;
-            capacity = needed;
-        }
-        text[0] = '\0';
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        text[capacity - 1] = '\0';
+        char *text = CopyComboEntry(combo, static_cast<WPARAM>(i));
+        if (!text) continue;
         RECT box = {0, 0, 0, 0};
         DrawTextA(dc, text, -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        free(text);
         int width = box.right - box.left + extra;
         if (width > widest) widest = width;
     }
-    free(text);
     SelectObject(dc, previous);
     ReleaseDC(combo, dc);
     SendMessageA(combo, CB_SETDROPPEDWIDTH, widest, 0);
@@ -330,12 +318,8 @@ static int CopyServerList(ServerListCopy *copy)
     if (!ServerCombo) return 0;
     LRESULT count = SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count && copy->count < ServerListMax; ++i) {
-        LRESULT length = SendMessageA(ServerCombo, CB_GETLBTEXTLEN, i, 0);
-        if (length < 0) continue;
-        char *name = static_cast<char *>(calloc(static_cast<size_t>(length) + 1, 1));
-        if (!name) continue;
-        SendMessageA(ServerCombo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        copy->names[copy->count++] = name;
+        char *name = CopyComboEntry(ServerCombo, static_cast<WPARAM>(i));
+        if (name) copy->names[copy->count++] = name;
     }
     copy->selected = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
     return 1;
