@@ -46,6 +46,8 @@ static LRESULT OnClose(HWND window)
 
 static LRESULT OnDestroy(void)
 {
+    // A lookup still running is let go now, so its worker never posts to the window it had.
+    CloseExchange();
     TearDownClockLayout();
     PostQuitMessage(0);
     return 0;

@@ -84,7 +84,7 @@ static void WriteStamp(FILE *file, const char *label, NtpTimestamp stamp)
     fprintf(file, "%s: %s\n", label, FormatNtpTimestamp(stamp, text, sizeof text));
 }
 
-void AppendEventLog(const char *serverName, uint32_t serverAddress, const uint8_t *received,
+void AppendEventLog(const char *serverName, const char *serverAddress, const uint8_t *received,
                     int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
                     const char *errorText)
 {
@@ -111,10 +111,9 @@ void AppendEventLog(const char *serverName, uint32_t serverAddress, const uint8_
     else
         fprintf(file, "(%s)\n\n", zone);
 
-    const uint8_t *address = (const uint8_t *)&serverAddress;
     fprintf(file, "サーバー情報:\n\n");
     fprintf(file, "Server Name : %s\n", serverName != NULL ? serverName : "");
-    fprintf(file, "IP address  : %u.%u.%u.%u\n\n", address[0], address[1], address[2], address[3]);
+    fprintf(file, "IP address  : %s\n\n", serverAddress != NULL ? serverAddress : "");
 
     fprintf(file, "受信データのダンプリスト:\n\n");
     WriteDump(file, received, receivedCount);

@@ -5,7 +5,7 @@
 #include <stdint.h>
 #include "ntp/ntp_time.h"
 
-void AppendEventLog(const char *serverName, uint32_t serverAddress, const uint8_t *received,
+void AppendEventLog(const char *serverName, const char *serverAddress, const uint8_t *received,
                     int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
                     const char *errorText);
 

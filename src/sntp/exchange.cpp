@@ -1,17 +1,18 @@
-// One SNTP exchange at a time over WinSock 1.1, driven by window messages and clock ticks.
-// Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
+// One SNTP exchange at a time over WinSock 2, IPv4 or IPv6, driven by window messages and clock
+// ticks. Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
 #include "base/program.h"
+#include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
 int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
-HANDLE (WINAPI *StartHostLookup)(HWND window, u_int message, const char *name, char *buffer,
-                                 int size) = WSAAsyncGetHostByName;
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
+// WinSock 2.2 is what IPv6 needs, and what every ws2_32 gives when asked for it.
+static const WORD NetworkVersion = MAKEWORD(2, 2);
 
 static int StartupResult = -1;
 static WSADATA StartupData;
@@ -24,7 +25,7 @@ static int SystemRandomLooked;
 void StartNetwork(void)
 {
     ExchangeRecord.phase = ExchangeIdle;
-    StartupResult = NetworkStartup(0x0101, &StartupData);
+    StartupResult = NetworkStartup(NetworkVersion, &StartupData);
     if (StartupResult != 0)
         NetworkErrorBox(NULL, "WSAStartup() Error.", "ERROR", MB_OK);
 }
@@ -40,9 +41,10 @@ void StopNetwork(void)
 
 void CloseExchange(void)
 {
-    if (ExchangeRecord.lookupHandle != 0) {
-        WSACancelAsyncRequest(ExchangeRecord.lookupHandle);
-        ExchangeRecord.lookupHandle = 0;
+    if (ExchangeRecord.lookup != NULL) {
+        // The worker may still be looking up; it frees its block itself and posts nothing more.
+        AbandonLookup(ExchangeRecord.lookup);
+        ExchangeRecord.lookup = NULL;
     }
     if (ExchangeRecord.socket != INVALID_SOCKET) {
         WSAAsyncSelect(ExchangeRecord.socket, ClockWindow, 0, 0);
@@ -93,32 +95,35 @@ static int EndWithError(const char *message)
 
 static int IsFresh(const RecentServer *slot)
 {
-    return slot->address != 0 && TickCounter - slot->sentAt < (uint32_t)OneMinuteTicks;
+    return slot->address.ss_family != 0 && TickCounter - slot->sentAt < (uint32_t)OneMinuteTicks;
 }
 
-static int RecentlyQueried(uint32_t address)
+// Addresses are compared, not texts, so two spellings of one IPv6 address are one server.
+static int RecentlyQueried(const struct sockaddr_storage *address)
 {
     for (int i = 0; i < RecentServerSlots; i++) {
-        if (RecentServers[i].address == address)
+        if (SameAddress(&RecentServers[i].address, address))
             return IsFresh(&RecentServers[i]);
     }
     return 0;
 }
 
-static void RecordRecentServer(uint32_t address)
+static void RecordRecentServer(const struct sockaddr_storage *address)
 {
     for (int i = 0; i < RecentServerSlots; i++) {
         if (!IsFresh(&RecentServers[i])) {
-            RecentServers[i].address = address;
+            RecentServers[i].address = *address;
             RecentServers[i].sentAt = TickCounter;
             return;
         }
     }
 }
 
+// A datagram socket of the server address's family, bound to any local address of it.
 static int OpenSocket(void)
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    const int family = ExchangeRecord.address.ss_family;
+    SOCKET s = socket(family, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) {
         SetResultMessage("エラー：ソケット作成失敗");
         ExchangeRecord.ExchangeFailed = 1;
@@ -130,11 +135,9 @@ static int OpenSocket(void)
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
     }
-    struct sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_port = 0;
-    local.sin_addr.s_addr = INADDR_ANY;
-    if (bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR &&
+    struct sockaddr_storage local = {};
+    local.ss_family = (ADDRESS_FAMILY)family;   // all zeros: any address, any port
+    if (bind(s, (struct sockaddr *)&local, AddressLength(&local)) == SOCKET_ERROR &&
         WSAGetLastError() != WSAEWOULDBLOCK) {
         SetResultMessage("エラー：サーバへの接続失敗");
         ExchangeRecord.ExchangeFailed = 1;
@@ -168,10 +171,7 @@ static int SendRequest(void)
     ZeroMemory(ExchangeRecord.requestBuffer, sizeof ExchangeRecord.requestBuffer);
     ExchangeRecord.requestBuffer[0] = 0x23;
     uint32_t noise = RandomBits() & 0x3FFFFFu;
-    struct sockaddr_in server = {};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(ServerPort);
-    server.sin_addr.s_addr = ExchangeRecord.address;
+    const struct sockaddr_storage *server = &ExchangeRecord.address;
     // t1 is read as late as possible before the send.
     ExchangeRecord.sendTime = ReadUtcNow();
     ExchangeRecord.sendStamp =
@@ -179,12 +179,13 @@ static int SendRequest(void)
     HostToNetworkTimestamp(ExchangeRecord.sendStamp,
                            ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,
-               RequestBytesSent, 0, (struct sockaddr *)&server, sizeof server) == SOCKET_ERROR) {
+               RequestBytesSent, 0, (const struct sockaddr *)server, AddressLength(server)) ==
+        SOCKET_ERROR) {
         SetResultMessage("エラー: 送信失敗");
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
     }
-    RecordRecentServer(ExchangeRecord.address);
+    RecordRecentServer(&ExchangeRecord.address);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
     return 0;
@@ -192,7 +193,8 @@ static int SendRequest(void)
 
 static int ContinueWithAddress(void)
 {
-    if (ExchangeRecord.applyRetryRule && RecentlyQueried(ExchangeRecord.address))
+    SetAddressPort(&ExchangeRecord.address, ServerPort);
+    if (ExchangeRecord.applyRetryRule && RecentlyQueried(&ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
     if (OpenSocket() != 0 || SendRequest() != 0) {
         CloseExchange();
@@ -221,7 +223,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
     const char *failure = NULL;
     if (StartupResult != 0)
         failure = "エラー: Winsock スタートアップエラー。";
-    else if (StartupData.wVersion != 0x0101)
+    else if (StartupData.wVersion != NetworkVersion)
         failure = "エラー: Winsock のバージョンが違います。";
     else if (serverName == NULL || serverName[0] == '\0')
         failure = "エラー:サーバーを設定してください。";
@@ -232,52 +234,34 @@ int StartExchange(const char *serverName, int applyRetryRule)
     }
     AppendTestLine("サーバー：%s", serverName);
 
-    ExchangeRecord.address = inet_addr(serverName);
-    if (ExchangeRecord.address != INADDR_NONE)
+    if (ParseAddressLiteral(serverName, &ExchangeRecord.address) == 0)
         return ContinueWithAddress();
 
-    HANDLE lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED, serverName,
-                                    ExchangeRecord.hostBuffer, HostBufferSize);
-    if (lookup == 0)
+    // The lookup's message carries this exchange's serial: one for an earlier exchange is ignored.
+    HostLookup *lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED,
+                                         (WPARAM)ExchangeRecord.serial, serverName);
+    if (lookup == NULL)
         return EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗");
-    ExchangeRecord.lookupHandle = lookup;
+    ExchangeRecord.lookup = lookup;
     ExchangeRecord.phase = ExchangeResolving;
     ExchangeRecord.phaseTicks = 0;
     return 0;
 }
 
-// The first IPv4 address of the completed lookup's host entry, or -1 when the entry holds none.
-// Every pointer of the entry is checked to lie inside hostBuffer before it is followed.
-static int FirstHostAddress(uint32_t *address)
-{
-    const char *begin = ExchangeRecord.hostBuffer;
-    const char *end = begin + HostBufferSize;
-    const struct hostent *entry = (const struct hostent *)begin;
-    if (entry->h_addrtype != AF_INET || entry->h_length != 4)
-        return -1;
-    const char *list = (const char *)entry->h_addr_list;
-    if (list < begin || list > end - (int)sizeof(char *))
-        return -1;
-    const char *first = entry->h_addr_list[0];
-    if (first == NULL || first < begin || first > end - 4)
-        return -1;
-    CopyMemory(address, first, 4);
-    return 0;
-}
-
 int OnHostResolved(WPARAM wParam, LPARAM lParam)
 {
-    if (ExchangeRecord.lookupHandle == 0 || (HANDLE)wParam != ExchangeRecord.lookupHandle)
+    if (ExchangeRecord.phase != ExchangeResolving || wParam != (WPARAM)ExchangeRecord.serial)
         return -1;
-    ExchangeRecord.lookupHandle = 0;
-    uint32_t address = 0;
-    if (WSAGETASYNCERROR(lParam) != 0 || FirstHostAddress(&address) != 0) {
+    HostLookup *lookup = ExchangeRecord.lookup;
+    ExchangeRecord.lookup = NULL;
+    int found = lParam == 0 ? LookupResult(lookup, &ExchangeRecord.address) : -1;
+    AbandonLookup(lookup);
+    if (found != 0) {
         EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗");
         return 1;
     }
-    ExchangeRecord.address = address;
-    const uint8_t *octet = (const uint8_t *)&ExchangeRecord.address;
-    AppendTestLine("IPアドレス：%d.%d.%d.%d", octet[0], octet[1], octet[2], octet[3]);
+    char text[AddressTextSize];
+    AppendTestLine("IPアドレス：%s", FormatAddress(&ExchangeRecord.address, text, sizeof text));
     return ContinueWithAddress() == 0 ? 0 : 1;
 }
 

@@ -1,16 +1,18 @@
-// One SNTP exchange at a time over WinSock 1.1: asynchronous lookup and socket notification as
+// One SNTP exchange at a time over WinSock 2, IPv4 or IPv6: lookup and socket notification as
 // window messages, time-outs counted in the clock window's 250 ms ticks, the one-minute rule, and
 // the end of the exchange on the reply evaluation's verdict.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 #include <stdint.h>
 #include "sntp/exchange_record.h"
+#include "sntp/server_address.h"
 
 #define WM_HOST_RESOLVED 0x8001
 #define WM_SOCKET_NOTIFY 0x8002
 
 struct RecentServer {
-    uint32_t address;               // network byte order; 0 marks an empty slot
+    struct sockaddr_storage address;    // family 0 marks an empty slot
     uint32_t sentAt;                // TickCounter when the request was sent
 };
 
@@ -19,16 +21,15 @@ enum { RecentServerSlots = 32, OneMinuteTicks = 240 };
 extern RecentServer RecentServers[RecentServerSlots];
 extern uint32_t TickCounter;
 
-// Replaceable by tests: the WinSock start-up (default WSAStartup), the box that reports its
-// failure (default MessageBoxA) and the start of a host lookup (default WSAAsyncGetHostByName).
+// Replaceable by tests: the WinSock start-up (default WSAStartup) and the box that reports its
+// failure (default MessageBoxA). The host lookup's seam is in sntp/host_lookup.h.
 extern int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data);
 extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
-extern HANDLE (WINAPI *StartHostLookup)(HWND window, u_int message, const char *name, char *buffer,
-                                        int size);
 
 void StartNetwork(void);
 void StopNetwork(void);
 int StartExchange(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once
+// wParam: the serial of the exchange that started the lookup; lParam: 0, or the lookup's error.
 int OnHostResolved(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 going on, 1 done
 int OnSocketNotify(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 ignored, 1 done
 int ExchangeTick(void);                                         // 1 when a time-out ended it

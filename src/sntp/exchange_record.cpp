@@ -4,7 +4,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 
-ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, 0, {0}, INVALID_SOCKET, 0,
+ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, nullptr, INVALID_SOCKET, {},
                                      0, 0, {0}, 0, {0}, 0};
 HWND TestOutputBox;
 UtcClockReader ReadUtcClock = ReadFinestUtcClock;

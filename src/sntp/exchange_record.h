@@ -1,12 +1,15 @@
 // The record of the SNTP exchange under way and what it writes: the result message and the
 // lines of the server page's test output box. Shared by the exchange and the reply evaluation.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 #include <stdint.h>
 #include "ntp/ntp_time.h"
 
 enum { ExchangeIdle = 0, ExchangeResolving = 1, ExchangeAwaitingReply = 2, ExchangeProcessing = 3 };
-enum { ResultMessageSize = 1000, HostBufferSize = 1025, RequestBufferSize = 50 };
+enum { ResultMessageSize = 1000, RequestBufferSize = 50 };
+
+struct HostLookup;
 
 struct ExchangeRecordData {
     const char *serverName;         // not owned; unchanged while the exchange runs
@@ -14,10 +17,9 @@ struct ExchangeRecordData {
     int phase;
     int ExchangeFailed;
     int phaseTicks;
-    HANDLE lookupHandle;            // 0 when no lookup is pending
-    char hostBuffer[HostBufferSize];
+    HostLookup *lookup;             // null when no lookup is pending
     SOCKET socket;                  // INVALID_SOCKET when none
-    uint32_t address;               // network byte order
+    struct sockaddr_storage address;    // the server's, IPv4 or IPv6, port 123
     uint64_t sendTime;              // t1, 100 ns units since 1601 (UTC)
     NtpTimestamp sendStamp;         // the Transmit Timestamp the request carried
     uint8_t requestBuffer[RequestBufferSize];

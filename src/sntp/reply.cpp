@@ -7,6 +7,7 @@
 #include "logs/event_log.h"
 #include "base/settings.h"
 #include "sntp/exchange_record.h"
+#include "sntp/server_address.h"
 #include "ntp/leap_notice.h"
 
 int64_t ClockOffset;
@@ -109,6 +110,12 @@ static int StillProcessing(uint32_t serial)
     return ExchangeRecord.phase == ExchangeProcessing && ExchangeRecord.serial == serial;
 }
 
+static const char *ServerAddressText(void)
+{
+    static char text[AddressTextSize];
+    return FormatAddress(&ExchangeRecord.address, text, sizeof text);
+}
+
 static int FailReply(const char *message)
 {
     SetResultMessage(message);
@@ -120,13 +127,13 @@ static int FailReply(const char *message)
 // datagram from elsewhere, or no datagram at all (a notification WinSock may post spuriously).
 static int ReceiveDatagram(uint8_t *buffer)
 {
-    struct sockaddr_in from = {};
+    struct sockaddr_storage from = {};
     int fromLength = sizeof from;
     int received = recvfrom(ExchangeRecord.socket, (char *)buffer, ReceiveBufferSize, 0,
                             (struct sockaddr *)&from, &fromLength);
-    int fromKnown = fromLength >= (int)sizeof from && from.sin_family == AF_INET;
-    int fromServer = fromKnown && from.sin_addr.s_addr == ExchangeRecord.address &&
-                     from.sin_port == htons(ServerPort);
+    int fromKnown = AddressLength(&from) != 0 && fromLength >= AddressLength(&from);
+    int fromServer = fromKnown && SameAddress(&from, &ExchangeRecord.address) &&
+                     AddressPort(&from) == ServerPort;
     if (received == SOCKET_ERROR) {
         // A truncated datagram is refused, but one that visibly came from elsewhere is
         // dropped like any other stranger's.
@@ -169,7 +176,7 @@ int EvaluateReply(void)
                  "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。");
         if (Settings.SaveEventLog) {
             ClockErrorText[0] = '\0';
-            AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
+            AppendEventLog(ExchangeRecord.serverName, ServerAddressText(), received, length,
                            &fields, &receivedAt, ClockErrorText);
             if (!StillProcessing(serial))
                 return -2;
@@ -215,7 +222,7 @@ int EvaluateReply(void)
             return -2;
     }
     if (Settings.SaveEventLog && fields.leap != 0) {
-        AppendEventLog(ExchangeRecord.serverName, ExchangeRecord.address, received, length,
+        AppendEventLog(ExchangeRecord.serverName, ServerAddressText(), received, length,
                        &fields, &receivedAt, ClockErrorText);
         if (!StillProcessing(serial))
             return -2;

@@ -85,14 +85,16 @@ TEST_F(ClockWindowRouting, SocketMessagesEndOnlyTheCurrentExchange)
 {
     SendMessageA(ClockWindow, WM_COMMAND, MAKEWPARAM(IDC_RUN_BUTTON, BN_CLICKED), 0);
     ASSERT_EQ(Querying, CurrentState);
-    ExchangeRecord.lookupHandle = (HANDLE)0x4321;
+    // A lookup of the exchange with this serial is pending.
+    ExchangeRecord.phase = ExchangeResolving;
     ExchangeRecord.socket = INVALID_SOCKET;
-    SendMessageA(ClockWindow, WM_HOST_RESOLVED, 0x1234, WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND));
+    const WPARAM serial = ExchangeRecord.serial;
+    SendMessageA(ClockWindow, WM_HOST_RESOLVED, serial + 1, WSAHOST_NOT_FOUND);
     SendMessageA(ClockWindow, WM_SOCKET_NOTIFY, 0x1234, WSAMAKESELECTREPLY(FD_READ, 0));
     EXPECT_EQ(Querying, CurrentState);
-    SendMessageA(ClockWindow, WM_HOST_RESOLVED, 0x4321, WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND));
+    SendMessageA(ClockWindow, WM_HOST_RESOLVED, serial, WSAHOST_NOT_FOUND);
     EXPECT_EQ(Idle, CurrentState);
-    EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+    EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
     EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", StatusText);
 }
 

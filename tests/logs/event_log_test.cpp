@@ -84,10 +84,7 @@ protected:
             before.clear();
         NtpFields fields;
         DecodeNtpPacket(reply, count, &fields);
-        const uint8_t address[4] = {192, 0, 2, 10};
-        uint32_t networkOrder;
-        memcpy(&networkOrder, address, 4);
-        AppendEventLog("192.0.2.10", networkOrder, reply, count, &fields, &destination, errorText);
+        AppendEventLog("192.0.2.10", "192.0.2.10", reply, count, &fields, &destination, errorText);
         return ReadAll("vellmarin-eventlog-2026.txt").substr(before.size());
     }
     static std::vector<std::string> Lines(const std::string &text)
@@ -252,7 +249,7 @@ TEST_F(EventLog, WriteThatFailsOnlyAtCloseIsReported)
     snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", full.c_str());
     NtpFields fields;
     DecodeNtpPacket(reply, 48, &fields);
-    AppendEventLog("192.0.2.10", 0, reply, 48, &fields, &destination, "-0.125");
+    AppendEventLog("192.0.2.10", "0.0.0.0", reply, 48, &fields, &destination, "-0.125");
     ASSERT_EQ(1u, RecordedBoxes.size());
     EXPECT_EQ(0u, RecordedBoxes[0].text.find("ログファイルへの書き込み失敗\n\n"));
     EXPECT_GT(RecordedBoxes[0].text.size(), strlen("ログファイルへの書き込み失敗\n\n"));

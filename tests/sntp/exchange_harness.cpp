@@ -14,8 +14,8 @@ BOOL ClockSettingResult = TRUE;
 static HWND OutputBox;
 static std::vector<uint64_t> FixedInstants;
 static size_t FixedNext;
-static SOCKET Senders[2] = {INVALID_SOCKET, INVALID_SOCKET};
-static unsigned short SenderPorts[2];
+static SOCKET Senders[2][2] = {{INVALID_SOCKET, INVALID_SOCKET}, {INVALID_SOCKET, INVALID_SOCKET}};
+static unsigned short SenderPorts[2][2];
 
 static LRESULT CALLBACK HarnessWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -176,64 +176,79 @@ uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int seco
     return ((uint64_t)fileTime.dwHighDateTime << 32) | fileTime.dwLowDateTime;
 }
 
-static SOCKET LoopbackSocket(unsigned short port)
+// The loopback address of the family (127.0.0.1 or ::1) with the port.
+static struct sockaddr_storage Loopback(int family, unsigned short port)
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    struct sockaddr_in local = {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s != INVALID_SOCKET && bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR) {
+    struct sockaddr_storage address;
+    ParseAddressLiteral(family == AF_INET6 ? "::1" : "127.0.0.1", &address);
+    SetAddressPort(&address, port);
+    return address;
+}
+
+static SOCKET LoopbackSocket(int family, unsigned short port)
+{
+    SOCKET s = socket(family, SOCK_DGRAM, 0);
+    struct sockaddr_storage local = Loopback(family, port);
+    if (s != INVALID_SOCKET &&
+        bind(s, (struct sockaddr *)&local, AddressLength(&local)) == SOCKET_ERROR) {
         closesocket(s);
         s = INVALID_SOCKET;
     }
     return s;
 }
 
-static SOCKET SenderFor(unsigned short port)
+static SOCKET SenderFor(int family, unsigned short port)
 {
     int index = port == 123 ? 0 : 1;
-    if (Senders[index] != INVALID_SOCKET && index == 1 && SenderPorts[1] != port) {
-        closesocket(Senders[1]);
-        Senders[1] = INVALID_SOCKET;
+    SOCKET *slot = &Senders[family == AF_INET6][index];
+    unsigned short *slotPort = &SenderPorts[family == AF_INET6][index];
+    if (*slot != INVALID_SOCKET && index == 1 && *slotPort != port) {
+        closesocket(*slot);
+        *slot = INVALID_SOCKET;
     }
-    if (Senders[index] == INVALID_SOCKET) {
-        Senders[index] = LoopbackSocket(port);
-        SenderPorts[index] = port;
+    if (*slot == INVALID_SOCKET) {
+        *slot = LoopbackSocket(family, port);
+        *slotPort = port;
     }
-    return Senders[index];
+    return *slot;
 }
 
 void CloseSenders(void)
 {
-    for (SOCKET &s : Senders) {
-        if (s != INVALID_SOCKET) {
-            closesocket(s);
-            s = INVALID_SOCKET;
+    for (auto &family : Senders) {
+        for (SOCKET &s : family) {
+            if (s != INVALID_SOCKET) {
+                closesocket(s);
+                s = INVALID_SOCKET;
+            }
         }
     }
 }
 
-int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort)
+int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort, int family)
 {
     // The client takes the same port every time (a closed UDP port is free at once), which
     // saves a call per datagram; loopback delivery is complete when sendto returns.
-    static struct sockaddr_in clientAddress;
+    static unsigned short clientPorts[2];
+    unsigned short &clientPort = clientPorts[family == AF_INET6];
     CloseExchange();
-    SOCKET sender = SenderFor(fromPort);
-    SOCKET client = LoopbackSocket(ntohs(clientAddress.sin_port));
+    SOCKET sender = SenderFor(family, fromPort);
+    SOCKET client = LoopbackSocket(family, clientPort);
     if (sender == INVALID_SOCKET || client == INVALID_SOCKET)
         return -9;
-    if (clientAddress.sin_port == 0) {
-        int addressLength = sizeof clientAddress;
-        getsockname(client, (struct sockaddr *)&clientAddress, &addressLength);
+    if (clientPort == 0) {
+        struct sockaddr_storage bound = {};
+        int boundLength = sizeof bound;
+        getsockname(client, (struct sockaddr *)&bound, &boundLength);
+        clientPort = AddressPort(&bound);
     }
+    struct sockaddr_storage clientAddress = Loopback(family, clientPort);
     ExchangeRecord.socket = client;
-    ExchangeRecord.address = htonl(INADDR_LOOPBACK);
+    ExchangeRecord.address = Loopback(family, 123);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
     if (sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
-               sizeof clientAddress) == SOCKET_ERROR)
+               AddressLength(&clientAddress)) == SOCKET_ERROR)
         return -9;
     return ProcessReply();
 }

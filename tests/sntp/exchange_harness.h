@@ -31,9 +31,11 @@ void UseFixedClock(const std::vector<uint64_t> &fileTimes);
 void UseRealClock(void);
 uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second, int ms);
 
-// Delivers one datagram from 127.0.0.1:fromPort to a fresh exchange socket in phase 2 and runs
-// ProcessReply on it. Port 123 is the server; the sender sockets stay open between calls.
-int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort = 123);
+// Delivers one datagram from 127.0.0.1:fromPort (AF_INET6: [::1]:fromPort) to a fresh exchange
+// socket of that family in phase 2 and runs ProcessReply on it. Port 123 is the server; the
+// sender sockets stay open between calls.
+int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort = 123,
+                      int family = AF_INET);
 void CloseSenders(void);
 
 // A well-formed reply for a request sent at t1 and answered at t2/t3 (FILETIME counts).

@@ -6,6 +6,7 @@
 #include "sntp/exchange_harness.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
+#include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
 
@@ -56,7 +57,7 @@ protected:
         Settings = SettingsRecord();
         Settings.MinAdjust = 100;
         FakeNtpServerConfig config = {};
-        ASSERT_EQ(0, FakeNtpServerStart(&config)) << "127.0.0.1:123 is taken";
+        ASSERT_EQ(0, FakeNtpServerStart(&config)) << "127.0.0.1:123 or [::1]:123 is taken";
     }
     void TearDown() override
     {
@@ -166,7 +167,7 @@ TEST(UtcClock, PreciseFunctionWhereItExistsElseTheOlderOne)
         UtcClockReader expected;
     } rows[] = {
         {"kernel32", kernel, (UtcClockReader)(void (*)(void))precise},
-        {"a system module without it", GetModuleHandleA("wsock32.dll"), GetSystemTimeAsFileTime},
+        {"a system module without it", GetModuleHandleA("ws2_32.dll"), GetSystemTimeAsFileTime},
         {"the exe, which exports nothing", GetModuleHandleA(NULL), GetSystemTimeAsFileTime},
         {"no module", NULL, GetSystemTimeAsFileTime},
     };
@@ -179,13 +180,17 @@ TEST_F(ExchangeTest, ForgedReplyFromAnotherPortIsDroppedAndTheRealOneUsed)
     FakeNtpServerConfig config = {};
     config.forgeFirst = 1;
     Serve(config);
-    ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
-    EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
-    EXPECT_LT(ClockOffset < 0 ? -ClockOffset : ClockOffset, 10000000);    // not the hour
-    EXPECT_TRUE(ClockSettings.empty());
-    ASSERT_EQ(2u, HandlerCalls.size());
-    EXPECT_EQ(0, HandlerCalls[0].result);
-    EXPECT_EQ(1, HandlerCalls[1].result);
+    for (const char *server : {"127.0.0.1", "::1", "[::1]"}) {
+        SCOPED_TRACE(server);
+        HandlerCalls.clear();
+        ASSERT_EQ(0, RunExchange(server, 0));
+        EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+        EXPECT_LT(ClockOffset < 0 ? -ClockOffset : ClockOffset, 10000000);    // not the hour
+        EXPECT_TRUE(ClockSettings.empty());
+        ASSERT_EQ(2u, HandlerCalls.size());
+        EXPECT_EQ(0, HandlerCalls[0].result);
+        EXPECT_EQ(1, HandlerCalls[1].result);
+    }
 }
 
 TEST_F(ExchangeTest, SilentServerTimesOutOnTheFifthTick)
@@ -213,8 +218,8 @@ TEST_F(ExchangeTest, SilentServerTimesOutOnTheFifthTick)
 TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick)
 {
     ASSERT_EQ(0, StartExchange("localhost", 0));
-    HANDLE lookup = ExchangeRecord.lookupHandle;
-    ASSERT_NE((HANDLE)0, lookup);
+    const uint32_t serial = ExchangeRecord.serial;
+    ASSERT_NE(nullptr, ExchangeRecord.lookup);
     for (int tick = 1; tick <= 120; tick++)
         ASSERT_EQ(0, ExchangeTick()) << tick;
     EXPECT_EQ(ExchangeResolving, ExchangeRecord.phase);
@@ -222,13 +227,13 @@ TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick
     EXPECT_STREQ("エラー：IPアドレス取得タイムアウト発生", ExchangeRecord.ResultMessage);
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
     EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
-    EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+    EXPECT_EQ(nullptr, ExchangeRecord.lookup);
 
-    // The late completion, whether WinSock still posts it or not, changes nothing.
+    // The late completion, whether the worker still posts it or not, changes nothing.
     PumpFor(100);
     for (const HandlerCall &call : HandlerCalls)
         EXPECT_EQ(-1, call.result);
-    EXPECT_EQ(-1, OnHostResolved((WPARAM)lookup, 0));
+    EXPECT_EQ(-1, OnHostResolved((WPARAM)serial, 0));
     EXPECT_STREQ("エラー：IPアドレス取得タイムアウト発生", ExchangeRecord.ResultMessage);
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
@@ -288,7 +293,7 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     EXPECT_EQ(ExchangeResolving, ExchangeRecord.phase);
     CancelExchange();
     EXPECT_STREQ("処理を中止しました。", ExchangeRecord.ResultMessage);
-    EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+    EXPECT_EQ(nullptr, ExchangeRecord.lookup);
     PumpFor(50);
     for (const HandlerCall &call : HandlerCalls)
         EXPECT_EQ(-1, call.result);
@@ -311,62 +316,141 @@ TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
     EXPECT_EQ(1, HandlerCalls[0].result);
 }
 
-// A completed lookup is only as good as its host entry: anything but an IPv4 address fails.
-TEST_F(ExchangeTest, HostEntryWithoutAnIpv4AddressIsAFailedLookup)
+// What a server entry is read as: an address (shown in its usual text form) or a name to look up.
+TEST(ServerAddress, LiteralsAreReadAndShownInTheirUsualForm)
 {
     struct Row {
-        const char *name;
-        short type;
-        short length;
-        int listEmpty;
-        int listOutside;
-        int expected;
+        const char *entry;
+        const char *shown;      // null: no literal, a name to look up
     } rows[] = {
-        {"IPv4", AF_INET, 4, 0, 0, 0},
-        {"IPv6 type", 23, 16, 0, 0, 1},
-        {"length 16", AF_INET, 16, 0, 0, 1},
-        {"length 0", AF_INET, 0, 0, 0, 1},
-        {"empty list", AF_INET, 4, 1, 0, 1},
-        {"list outside the buffer", AF_INET, 4, 0, 1, 1},
+        {"192.0.2.1", "192.0.2.1"}, {"127.1", "127.0.0.1"}, {"255.255.255.255", nullptr},
+        {"time.example", nullptr}, {"2001:DB8:0:0:0:0:0:123", "2001:db8::123"},
+        {"[2001:db8::123]", "2001:db8::123"}, {"fe80::1%2", "fe80::1%2"},
+        {"[fe80::1%2]", "fe80::1%2"}, {"fe80::1%eth0", nullptr}, {"fe80::1%", nullptr},
+        {"::", "::"}, {"::1", "::1"}, {"1::", "1::"},
+        {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"}, {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},
+        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"}, {"::ffff:192.0.2.1", "::ffff:192.0.2.1"},
+        {"64:ff9b::192.0.2.33", "64:ff9b::c000:221"}, {"1:2:3:4:5:6:7::", "1:2:3:4:5:6:7:0"},
+        {"1:2:3:4:5:6:7:8:9", nullptr}, {"1:2:3:4:5:6:7:8::", nullptr}, {"1:::2", nullptr},
+        {"1::2::3", nullptr}, {"12345::", nullptr}, {":1::", nullptr}, {"1:", nullptr},
+        {"[::1", nullptr}, {"::1.2.3", nullptr}, {"::256.1.1.1", nullptr}, {"g::1", nullptr},
     };
-    static char outside[8] = {127, 0, 0, 1};
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        CloseExchange();
-        memset(ExchangeRecord.hostBuffer, 0, sizeof ExchangeRecord.hostBuffer);
-        struct hostent *entry = (struct hostent *)ExchangeRecord.hostBuffer;
-        char **list = (char **)(ExchangeRecord.hostBuffer + 64);
-        char *address = ExchangeRecord.hostBuffer + 128;
-        memcpy(address, "\x7f\x00\x00\x01", 4);
-        entry->h_addrtype = row.type;
-        entry->h_length = row.length;
-        entry->h_addr_list = list;
-        list[0] = row.listEmpty ? NULL : row.listOutside ? outside : address;
-        ExchangeRecord.lookupHandle = (HANDLE)0x4321;
-        ExchangeRecord.phase = ExchangeResolving;
-        int result = OnHostResolved((WPARAM)0x4321, 0);
-        EXPECT_EQ(row.expected, result);
-        if (row.expected) {
-            EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
-            EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
-        } else {
-            EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
-            EXPECT_EQ(htonl(INADDR_LOOPBACK), ExchangeRecord.address);
+        struct sockaddr_storage address;
+        char text[AddressTextSize];
+        int parsed = ParseAddressLiteral(row.entry, &address);
+        EXPECT_EQ(row.shown != nullptr ? 0 : -1, parsed) << row.entry;
+        if (parsed == 0 && row.shown != nullptr) {
+            EXPECT_STREQ(row.shown, FormatAddress(&address, text, sizeof text)) << row.entry;
         }
     }
-    CloseExchange();
-    ExchangeRecord.lookupHandle = (HANDLE)0x4321;
-    EXPECT_EQ(1, OnHostResolved((WPARAM)0x4321, WSAMAKEASYNCREPLY(0, WSAHOST_NOT_FOUND)));
+    struct Pair {
+        const char *a, *b;
+        int same;
+    } pairs[] = {
+        {"::1", "0:0:0:0:0:0:0:1", 1}, {"fe80::1%2", "fe80::1%3", 0}, {"fe80::1%2", "fe80::1", 1},
+        {"127.0.0.1", "::ffff:127.0.0.1", 0}, {"127.0.0.1", "127.0.0.2", 0},
+    };
+    for (const Pair &pair : pairs) {
+        struct sockaddr_storage a, b;
+        ParseAddressLiteral(pair.a, &a);
+        ParseAddressLiteral(pair.b, &b);
+        EXPECT_EQ(pair.same, SameAddress(&a, &b)) << pair.a << " " << pair.b;
+    }
+}
+
+HANDLE ResolverGate;
+
+// A name with only an IPv6 address, whose lookup takes until the test opens the gate.
+int GatedResolver(const char *, struct sockaddr_storage *address)
+{
+    WaitForSingleObject(ResolverGate, 5000);
+    return ParseAddressLiteral("::1", address) == 0 ? 0 : WSANO_DATA;
+}
+
+// A stopped lookup and one replaced by a new query post nothing when they end late; only the
+// current one goes on, to its IPv6 address. Every worker frees its block however late it ends.
+TEST_F(ExchangeTest, CancelledLookupNeverActsOnALaterExchange)
+{
+    ResolverGate = CreateEventA(NULL, TRUE, FALSE, NULL);
+    ResolveHost = GatedResolver;
+    const LONG held = LookupBlocksHeld;
+    TestOutputBox = HarnessOutputBox();
+    ASSERT_EQ(0, StartExchange("v6only.vellmarin.test", 0));
+    CancelExchange();
+    ASSERT_EQ(0, StartExchange("stale.vellmarin.test", 0));
+    ASSERT_EQ(0, StartExchange("v6only.vellmarin.test", 0));
+    EXPECT_EQ(held + 3, LookupBlocksHeld);
+    PumpFor(20);
+    SetEvent(ResolverGate);
+    EXPECT_EQ(1, PumpUntilIdle(2000));
+    EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+    ASSERT_EQ(2u, HandlerCalls.size());
+    EXPECT_EQ(WM_HOST_RESOLVED, HandlerCalls[0].message);
+    EXPECT_EQ(0, HandlerCalls[0].result);
+    EXPECT_EQ(1, HandlerCalls[1].result);
+    std::vector<std::string> lines = OutputLines();
+    ASSERT_LE(2u, lines.size());
+    EXPECT_EQ("IPアドレス：::1", lines[1]);
+    for (int waited = 0; LookupBlocksHeld != held && waited < 2000; waited += 10)
+        Sleep(10);
+    EXPECT_EQ(held, LookupBlocksHeld);
+    ResolveHost = ResolveHostName;
+    CloseHandle(ResolverGate);
+}
+
+// The first entry of either family in the system's order is taken; others are passed over.
+TEST_F(ExchangeTest, FirstAddressOfEitherFamilyIsTheServer)
+{
+    struct sockaddr_storage v4, v6;
+    ParseAddressLiteral("192.0.2.7", &v4);
+    ParseAddressLiteral("2001:db8::123", &v6);
+    struct Row {
+        const char *name;
+        int family[2];          // the list's entries; 0 ends it early
+        int shortLength;        // the first entry's ai_addrlen too small for its family
+        const char *expected;   // the address taken, or null when none
+    } rows[] = {
+        {"IPv6 first", {AF_INET6, AF_INET}, 0, "2001:db8::123"},
+        {"IPv4 first", {AF_INET, AF_INET6}, 0, "192.0.2.7"},
+        {"other family skipped", {AF_APPLETALK, AF_INET6}, 0, "2001:db8::123"},
+        {"short entry skipped", {AF_INET6, AF_INET}, 1, "192.0.2.7"},
+        {"nothing usable", {AF_APPLETALK, 0}, 0, nullptr},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        struct addrinfo entries[2] = {};
+        for (int i = 0; i < 2; i++) {
+            const struct sockaddr_storage *from = row.family[i] == AF_INET ? &v4 : &v6;
+            entries[i].ai_family = row.family[i];
+            entries[i].ai_addr = (struct sockaddr *)from;
+            entries[i].ai_addrlen = AddressLength(from);
+            entries[i].ai_next = i == 0 && row.family[1] != 0 ? &entries[1] : nullptr;
+        }
+        if (row.shortLength)
+            entries[0].ai_addrlen = sizeof(struct sockaddr_in);
+        struct sockaddr_storage found;
+        char text[AddressTextSize];
+        if (row.expected == nullptr) {
+            EXPECT_EQ(-1, FirstUsableAddress(entries, &found));
+        } else {
+            ASSERT_EQ(0, FirstUsableAddress(entries, &found));
+            EXPECT_STREQ(row.expected, FormatAddress(&found, text, sizeof text));
+        }
+    }
+    ExchangeRecord.phase = ExchangeResolving;
+    EXPECT_EQ(1, OnHostResolved((WPARAM)ExchangeRecord.serial, WSAHOST_NOT_FOUND));
     EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
 }
 
 TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
 {
-    const uint32_t self = htonl(INADDR_LOOPBACK);
-    const uint32_t other = inet_addr("127.0.0.9");
+    const char *const self = "127.0.0.1";
+    const char *const other = "127.0.0.9";
     const uint32_t now = 1000;
     struct Slot {
-        uint32_t address;
+        const char *address;    // null: empty
         uint32_t sentAt;
     };
     struct Row {
@@ -377,16 +461,24 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
         int fillAllFresh;
         int refused;
         int recordedSlot;   // where the send is recorded; -1 not at all
+        const char *server;
     } rows[] = {
-        {"empty table", now, 1, {{0, 0}, {0, 0}}, 0, 0, 0},
-        {"sent 239 ticks ago", now, 1, {{self, now - 239}, {0, 0}}, 0, 1, -1},
-        {"sent 240 ticks ago", now, 1, {{self, now - 240}, {0, 0}}, 0, 0, 0},
-        {"first match stale, later fresh", now, 1, {{self, now - 300}, {self, now - 10}}, 0, 0, 0},
-        {"other fresh, then self fresh", now, 1, {{other, now - 5}, {self, now - 5}}, 0, 1, -1},
-        {"other fresh, self absent", now, 1, {{other, now - 5}, {0, 0}}, 0, 0, 1},
-        {"counter wrapped", 100, 1, {{self, 0xFFFFFFF0u}, {0, 0}}, 0, 1, -1},
-        {"rule off with self fresh", now, 0, {{self, now - 5}, {0, 0}}, 0, 0, 1},
-        {"all slots fresh", now, 1, {{0, 0}, {0, 0}}, 1, 0, -1},
+        {"empty table", now, 1, {{0, 0}, {0, 0}}, 0, 0, 0, self},
+        {"sent 239 ticks ago", now, 1, {{self, now - 239}, {0, 0}}, 0, 1, -1, self},
+        {"sent 240 ticks ago", now, 1, {{self, now - 240}, {0, 0}}, 0, 0, 0, self},
+        {"first match stale, later fresh", now, 1, {{self, now - 300}, {self, now - 10}}, 0, 0, 0,
+         self},
+        {"other fresh, then self fresh", now, 1, {{other, now - 5}, {self, now - 5}}, 0, 1, -1,
+         self},
+        {"other fresh, self absent", now, 1, {{other, now - 5}, {0, 0}}, 0, 0, 1, self},
+        {"counter wrapped", 100, 1, {{self, 0xFFFFFFF0u}, {0, 0}}, 0, 1, -1, self},
+        {"rule off with self fresh", now, 0, {{self, now - 5}, {0, 0}}, 0, 0, 1, self},
+        {"all slots fresh", now, 1, {{0, 0}, {0, 0}}, 1, 0, -1, self},
+        {"::1 fresh, asked as 0:0:0:0:0:0:0:1", now, 1, {{"::1", now - 5}, {0, 0}}, 0, 1, -1,
+         "0:0:0:0:0:0:0:1"},
+        {"0::1 fresh, asked as [::1]", now, 1, {{other, now - 5}, {"0::1", now - 5}}, 0, 1, -1,
+         "[::1]"},
+        {"127.0.0.1 fresh, asked as ::1", now, 1, {{self, now - 5}, {0, 0}}, 0, 0, 1, "::1"},
     };
     FakeNtpServerConfig config = {};
     config.silent = 1;
@@ -395,12 +487,14 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
         SCOPED_TRACE(row.name);
         memset(RecentServers, 0, sizeof RecentServers);
         for (int i = 0; i < 2; i++) {
-            RecentServers[i].address = row.before[i].address;
+            if (row.before[i].address != nullptr)
+                ParseAddressLiteral(row.before[i].address, &RecentServers[i].address);
             RecentServers[i].sentAt = row.before[i].sentAt;
         }
         if (row.fillAllFresh) {
             for (int i = 0; i < RecentServerSlots; i++) {
-                RecentServers[i].address = other + (uint32_t)i;
+                std::string address = "127.0.1." + std::to_string(i);
+                ParseAddressLiteral(address.c_str(), &RecentServers[i].address);
                 RecentServers[i].sentAt = row.tick - 1;
             }
         }
@@ -408,7 +502,8 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
         memcpy(before, RecentServers, sizeof before);
         TickCounter = row.tick;
         int requests = FakeNtpServerRequestCount();
-        int started = StartExchange("127.0.0.1", row.rule);
+        const char *server = row.server;
+        int started = StartExchange(server, row.rule);
         PumpFor(20);
         CloseExchange();
         if (row.refused) {
@@ -419,9 +514,11 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
             EXPECT_EQ(0, started);
             EXPECT_EQ(requests + 1, FakeNtpServerRequestCount());
         }
+        struct sockaddr_storage asked;
+        ParseAddressLiteral(server, &asked);
         for (int i = 0; i < RecentServerSlots; i++) {
             if (i == row.recordedSlot) {
-                EXPECT_EQ(self, RecentServers[i].address) << i;
+                EXPECT_TRUE(SameAddress(&asked, &RecentServers[i].address)) << i;
                 EXPECT_EQ(row.tick, RecentServers[i].sentAt) << i;
             } else {
                 EXPECT_EQ(0, memcmp(&before[i], &RecentServers[i], sizeof before[i])) << i;
@@ -450,7 +547,7 @@ int WINAPI RefusedStartup(WORD, LPWSADATA)
 int WINAPI OtherVersionStartup(WORD version, LPWSADATA data)
 {
     int result = WSAStartup(version, data);
-    data->wVersion = 0x0202;
+    data->wVersion = 0x0101;
     return result;
 }
 
@@ -494,9 +591,9 @@ TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 
-HANDLE WINAPI NoLookup(HWND, u_int, const char *, char *, int)
+HostLookup *NoLookup(HWND, UINT, WPARAM, const char *)
 {
-    return 0;
+    return nullptr;
 }
 
 // A lookup that cannot start and a send that fails end the exchange at once: nothing is left
@@ -518,14 +615,14 @@ TEST_F(ExchangeTest, LookupThatCannotStartAndFailedSendEndAtOnce)
         if (row.noLookup)
             StartHostLookup = NoLookup;
         EXPECT_EQ(-1, StartExchange(row.server, 1));
-        StartHostLookup = WSAAsyncGetHostByName;
+        StartHostLookup = StartLookupThread;
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
         EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
         EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
         EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
-        EXPECT_EQ((HANDLE)0, ExchangeRecord.lookupHandle);
+        EXPECT_EQ(nullptr, ExchangeRecord.lookup);
         for (const RecentServer &slot : RecentServers)
-            EXPECT_EQ(0u, slot.address);
+            EXPECT_EQ(0, slot.address.ss_family);
     }
     PumpFor(50);
     EXPECT_TRUE(HandlerCalls.empty());

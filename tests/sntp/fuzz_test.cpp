@@ -1,5 +1,5 @@
-// Random and mutated datagrams through ProcessReply over a loopback socket pair: whatever
-// arrives, the outcome is one of the documented messages and the socket is closed afterwards.
+// Random and mutated datagrams through ProcessReply over loopback socket pairs, IPv4 and IPv6 in
+// turn: whatever arrives, the outcome is one of the documented messages and the socket is closed.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <set>
@@ -125,7 +125,8 @@ TEST(ReplyFuzzTest, RandomAndMutatedDatagramsEndInDocumentedOutcomes)
         UseFixedClock({t1 + (NextRandom() % 25) * 1000000});
         ExchangeRecord.ResultMessage[0] = '\0';
         int stranger = round % 50 == 7;
-        int result = DeliverAndProcess(data, length, stranger ? 0 : 123);
+        int family = round % 4 < 2 ? AF_INET : AF_INET6;     // strangers of both, too
+        int result = DeliverAndProcess(data, length, stranger ? 0 : 123, family);
         if (stranger) {
             ASSERT_EQ(-1, result) << round;
             ASSERT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);

@@ -470,6 +470,16 @@ TEST_F(ReplyLogTest, EntriesCarryTheValuesOfTheReply)
         EXPECT_NE(std::string::npos, events.find(hex)) << hex << events;
     }
     EXPECT_EQ(std::string::npos, events.find("\n30 ")) << "a fourth dump row";
+
+    // A server reached over IPv6 is named by its address's usual text form.
+    DeleteFileA(eventPath);
+    ExchangeRecord.serverName = "v6only.vellmarin.test";
+    UseFixedClock({T0 + Second / 2});
+    ASSERT_EQ(0, DeliverAndProcess(reply, 48, 123, AF_INET6));
+    events = ReadFile(eventPath);
+    EXPECT_NE(std::string::npos,
+              events.find("Server Name : v6only.vellmarin.test\r\nIP address  : ::1\r\n"))
+        << events;
 }
 }  // namespace
 

@@ -1,13 +1,15 @@
 #!/bin/sh
 # Runs one test exe under Wine while a private chronyd (never touching the clock: -x) serves
-# time on 127.0.0.2:123; chronyd is stopped by its PID however the test ends.
+# time on 127.0.0.2:123 and [::1]:123; chronyd is stopped by its PID however the test ends.
 set -u
 exe="$1"
 dir="$(mktemp -d /tmp/vm-chronyd.XXXXXX)"
 cat > "$dir/chrony.conf" <<CONF
 local stratum 10
 allow 127.0.0.0/8
+allow ::1
 bindaddress 127.0.0.2
+bindaddress ::1
 port 123
 cmdport 0
 bindcmdaddress /

@@ -1,6 +1,8 @@
 // The in-process fake time server used by the exchange tests and the end-to-end tests: a thread
-// with a blocking UDP socket on 127.0.0.1:123 that builds an honest reply and lets a test bend it.
+// with UDP sockets on 127.0.0.1:123 and [::1]:123 that builds an honest reply and lets a test
+// bend it.
 #include "support/fake_ntp_server.h"
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <string.h>
 
@@ -8,8 +10,9 @@ static const uint64_t NtpEraStart = 94354848000000000ULL;   // 1900-01-01 as FIL
 
 static const uint64_t ForgeryShift = 36000000000ULL;     // one hour
 
-static SOCKET ServerSocket = INVALID_SOCKET;
-static SOCKET ForgerSocket = INVALID_SOCKET;
+enum { Families = 2 };   // IPv4, IPv6
+static SOCKET ServerSockets[Families] = {INVALID_SOCKET, INVALID_SOCKET};
+static SOCKET ForgerSockets[Families] = {INVALID_SOCKET, INVALID_SOCKET};
 static HANDLE ServerThread;
 static CRITICAL_SECTION ConfigLock;
 static int ConfigLockReady;
@@ -39,8 +42,8 @@ void FakeNtpPutTimestamp(uint8_t *out, uint64_t fileTime)
     }
 }
 
-static void Answer(const uint8_t *request, int length, uint64_t arrival,
-                   const struct sockaddr_in *client)
+static void Answer(int family, const uint8_t *request, int length, uint64_t arrival,
+                   const struct sockaddr *client, int clientLength)
 {
     EnterCriticalSection(&ConfigLock);
     FakeNtpServerConfig config = Config;
@@ -68,47 +71,60 @@ static void Answer(const uint8_t *request, int length, uint64_t arrival,
         return;
     if (replyLength > FakeReplyCapacity)
         replyLength = FakeReplyCapacity;
-    if (config.forgeFirst && ForgerSocket != INVALID_SOCKET) {
+    if (config.forgeFirst && ForgerSockets[family] != INVALID_SOCKET) {
         uint8_t forged[FakeReplyCapacity];
         memcpy(forged, reply, sizeof forged);
         FakeNtpPutTimestamp(forged + 32, arrival + config.offset + ForgeryShift);
         FakeNtpPutTimestamp(forged + 40, arrival + config.offset + ForgeryShift);
-        sendto(ForgerSocket, (const char *)forged, replyLength, 0,
-               (const struct sockaddr *)client, sizeof *client);
+        sendto(ForgerSockets[family], (const char *)forged, replyLength, 0, client, clientLength);
     }
-    sendto(ServerSocket, (const char *)reply, replyLength, 0, (const struct sockaddr *)client,
-           sizeof *client);
+    sendto(ServerSockets[family], (const char *)reply, replyLength, 0, client, clientLength);
 }
 
-// A blocking receive with a short time-out: one call per request keeps the stamps close to the
-// datagram's real arrival, and the time-out lets the loop notice a stop.
+// A wait for either socket with a short time-out, then one receive per request: the stamps stay
+// close to the datagram's real arrival, and the time-out lets the loop notice a stop.
 static DWORD WINAPI ServerLoop(LPVOID)
 {
-    DWORD timeout = 20;
-    setsockopt(ServerSocket, SOL_SOCKET, SO_RCVTIMEO, (const char *)&timeout, sizeof timeout);
     while (!StopRequested) {
-        uint8_t request[512];
-        struct sockaddr_in client = {};
-        int clientLength = sizeof client;
-        int length = recvfrom(ServerSocket, (char *)request, sizeof request, 0,
-                              (struct sockaddr *)&client, &clientLength);
-        uint64_t arrival = FakeNtpNow();
-        if (length >= 48)
-            Answer(request, length, arrival, &client);
+        fd_set ready;
+        FD_ZERO(&ready);
+        for (SOCKET s : ServerSockets)
+            FD_SET(s, &ready);
+        struct timeval timeout = {0, 20000};
+        if (select(0, &ready, NULL, NULL, &timeout) <= 0)
+            continue;
+        for (int family = 0; family < Families; family++) {
+            if (!FD_ISSET(ServerSockets[family], &ready))
+                continue;
+            uint8_t request[512];
+            struct sockaddr_storage client = {};
+            int clientLength = sizeof client;
+            int length = recvfrom(ServerSockets[family], (char *)request, sizeof request, 0,
+                                  (struct sockaddr *)&client, &clientLength);
+            uint64_t arrival = FakeNtpNow();
+            if (length >= 48)
+                Answer(family, request, length, arrival, (struct sockaddr *)&client, clientLength);
+        }
     }
     return 0;
 }
 
-static SOCKET BoundSocket(u_short port)
+static SOCKET BoundSocket(int family, u_short port)
 {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    SOCKET s = socket(family == 0 ? AF_INET : AF_INET6, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET)
         return s;
     struct sockaddr_in local = {};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(s, (struct sockaddr *)&local, sizeof local) == SOCKET_ERROR) {
+    struct sockaddr_in6 local6 = {};
+    local6.sin6_family = AF_INET6;
+    local6.sin6_port = htons(port);
+    local6.sin6_addr.s6_addr[15] = 1;
+    int bound = family == 0 ? bind(s, (struct sockaddr *)&local, sizeof local)
+                            : bind(s, (struct sockaddr *)&local6, sizeof local6);
+    if (bound == SOCKET_ERROR) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -126,10 +142,14 @@ int FakeNtpServerStart(const FakeNtpServerConfig *config)
     FARPROC precise = GetProcAddress(GetModuleHandleA("kernel32.dll"),
                                      "GetSystemTimePreciseAsFileTime");
     ServerClock = precise != NULL ? (ClockFunction)(void (*)(void))precise : GetSystemTimeAsFileTime;
-    ServerSocket = BoundSocket(123);
-    if (ServerSocket == INVALID_SOCKET)
-        return -1;
-    ForgerSocket = BoundSocket(0);
+    for (int family = 0; family < Families; family++) {
+        ServerSockets[family] = BoundSocket(family, 123);
+        if (ServerSockets[family] == INVALID_SOCKET) {
+            FakeNtpServerStop();
+            return -1;
+        }
+        ForgerSockets[family] = BoundSocket(family, 0);
+    }
     StopRequested = 0;
     RequestCount = 0;
     memset(LastRequest, 0, sizeof LastRequest);
@@ -171,12 +191,14 @@ void FakeNtpServerStop(void)
         CloseHandle(ServerThread);
         ServerThread = NULL;
     }
-    if (ServerSocket != INVALID_SOCKET) {
-        closesocket(ServerSocket);
-        ServerSocket = INVALID_SOCKET;
-    }
-    if (ForgerSocket != INVALID_SOCKET) {
-        closesocket(ForgerSocket);
-        ForgerSocket = INVALID_SOCKET;
+    for (int family = 0; family < Families; family++) {
+        if (ServerSockets[family] != INVALID_SOCKET) {
+            closesocket(ServerSockets[family]);
+            ServerSockets[family] = INVALID_SOCKET;
+        }
+        if (ForgerSockets[family] != INVALID_SOCKET) {
+            closesocket(ForgerSockets[family]);
+            ForgerSockets[family] = INVALID_SOCKET;
+        }
     }
 }

@@ -1,7 +1,8 @@
 // A time server inside the test process: one thread bound to exactly 127.0.0.1:123 (the only
-// loopback address a Wine process can bind alone) that answers every request, in any shape.
+// loopback address a Wine process can bind alone) and [::1]:123 that answers every request, in
+// any shape.
 #pragma once
-#include <winsock.h>
+#include <winsock2.h>
 #include <stdint.h>
 
 // What the server does with each request. All fields zero gives a plain, correct reply from a
@@ -9,7 +10,7 @@
 struct FakeNtpServerConfig {
     int64_t offset;     // 100 ns units added to the real UTC clock in the Receive/Transmit stamps
     int silent;         // 1: read the request, answer nothing
-    int forgeFirst;     // 1: first send a forgery from 127.0.0.1 but another port: the reply
+    int forgeFirst;     // 1: first send a forgery from the server's address, another port: the reply
                         // with its Receive and Transmit stamps one hour later
     // Optional, run on the server thread: reshape the finished reply (all four timestamps set)
     // before it goes out. reply holds 48 valid bytes in a buffer of FakeReplyCapacity; *length may be set from 0 to
@@ -20,7 +21,8 @@ struct FakeNtpServerConfig {
 
 enum { FakeReplyCapacity = 600 };
 
-// Binds 127.0.0.1:123 and starts the thread; 0 when listening, -1 when the port cannot be had.
+// Binds 127.0.0.1:123 and [::1]:123 and starts the thread; 0 when listening, -1 when either
+// port cannot be had.
 // WinSock must already be started (WSAStartup) by the caller.
 int FakeNtpServerStart(const FakeNtpServerConfig *config);
 // Replaces the configuration for the following requests (the config is copied).
