@@ -88,11 +88,13 @@ row "idle CPU" "$idle" "< 0.2 %"
 # 5. Offset error, when the exchange's benchmark is present.
 if [ -x "$here/offset/run.sh" ]; then
     offset=$(bash "$here/offset/run.sh" "$VM_BUILD" 50 2>/dev/null)
-    mine=$(echo "$offset" | grep -av '^ntpdig' | grep -a 'exchanges=' | tail -n 1)
+    mine=$(echo "$offset" | grep -a '^vellmarin 127' | tail -n 1)
+    mine6=$(echo "$offset" | grep -a '^vellmarin ::1' | tail -n 1)
     theirs=$(echo "$offset" | grep -a '^ntpdig' | tail -n 1)
-    legs=$(echo "$offset" | grep -a '^legs' | tail -n 1)
+    legs=$(echo "$offset" | grep -a '^legs *127' | tail -n 1)
     row "offset error, +5 s server (bench/offset)" "${mine:-not measured}" \
         "p50 <= 0.15 ms, <= 2x ntpdig; p99 <= 0.5 ms"
+    row "  same server over IPv6" "${mine6:-not measured}" "p50 <= 0.15 ms; p99 <= 0.5 ms"
     row "  same server, same run, ntpdig" "${theirs:-not measured}" "-"
     row "  legs of vellmarin's exchanges" "${legs:-not measured}" "-"
 fi

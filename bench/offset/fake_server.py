@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-# A native time server for the offset benchmark: answers every SNTP request on ADDRESS:123 with
-# an honest version 4 reply whose clock runs OFFSET seconds ahead of this machine's.
+# A native time server for the offset benchmark: answers every SNTP request on ADDRESS:123 (IPv4
+# or IPv6) with an honest version 4 reply whose clock runs OFFSET seconds ahead of this machine's.
 import socket
 import struct
 import sys
@@ -17,7 +17,7 @@ def ntp_stamp(ns):
 def main():
     address = sys.argv[1] if len(sys.argv) > 1 else "127.0.0.3"
     offset_ns = int(float(sys.argv[2]) * 1e9) if len(sys.argv) > 2 else 5_000_000_000
-    server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    server = socket.socket(socket.AF_INET6 if ":" in address else socket.AF_INET, socket.SOCK_DGRAM)
     server.bind((address, 123))
     while True:
         request, client = server.recvfrom(512)
