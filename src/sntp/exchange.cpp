@@ -190,11 +190,26 @@ static int SendRequest(void)
     return 0;
 }
 
-static int ContinueWithAddress(void)
+// The one-minute rule, then the socket. A request waiting for its address goes out at once; one
+// for an address given directly waits for SendPreparedRequest (phase ExchangeReady).
+static int ContinueWithAddress(int sendNow)
 {
     if (ExchangeRecord.applyRetryRule && RecentlyQueried(ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
-    if (OpenSocket() != 0 || SendRequest() != 0) {
+    if (OpenSocket() != 0 || (sendNow && SendRequest() != 0)) {
+        CloseExchange();
+        return -1;
+    }
+    if (!sendNow)
+        ExchangeRecord.phase = ExchangeReady;
+    return 0;
+}
+
+int SendPreparedRequest(void)
+{
+    if (ExchangeRecord.phase != ExchangeReady)
+        return 0;
+    if (SendRequest() != 0) {
         CloseExchange();
         return -1;
     }
@@ -234,7 +249,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
 
     ExchangeRecord.address = inet_addr(serverName);
     if (ExchangeRecord.address != INADDR_NONE)
-        return ContinueWithAddress();
+        return ContinueWithAddress(0);
 
     HANDLE lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED, serverName,
                                     ExchangeRecord.hostBuffer, HostBufferSize);
@@ -278,7 +293,7 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
     ExchangeRecord.address = address;
     const uint8_t *octet = (const uint8_t *)&ExchangeRecord.address;
     AppendTestLine("IPアドレス：%d.%d.%d.%d", octet[0], octet[1], octet[2], octet[3]);
-    return ContinueWithAddress() == 0 ? 0 : 1;
+    return ContinueWithAddress(1) == 0 ? 0 : 1;
 }
 
 int OnSocketNotify(WPARAM wParam, LPARAM lParam)

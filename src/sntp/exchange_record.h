@@ -5,7 +5,14 @@
 #include <stdint.h>
 #include "ntp/ntp_time.h"
 
-enum { ExchangeIdle = 0, ExchangeResolving = 1, ExchangeAwaitingReply = 2, ExchangeProcessing = 3 };
+// ExchangeReady: the socket is open and the request waits for SendPreparedRequest.
+enum {
+    ExchangeIdle = 0,
+    ExchangeResolving = 1,
+    ExchangeAwaitingReply = 2,
+    ExchangeProcessing = 3,
+    ExchangeReady = 4
+};
 enum { ResultMessageSize = 1000, HostBufferSize = 1025, RequestBufferSize = 50 };
 
 struct ExchangeRecordData {
