@@ -13,7 +13,47 @@
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 
-enum { ClockTimerId = 1, ClockTimerPeriod = 250 };
+enum {
+    ClockTimerId = 1,
+    QuarterSecond = 2500000,        // 100 ns units
+    TickMargin = 20000,             // aim 2 ms past the boundary, so the new second is there
+    EarlySlack = 50000,             // a tick less than 5 ms before its boundary is early
+    HundredNsPerMs = 10000
+};
+
+UINT TickDelay(uint64_t now)
+{
+    uint64_t wait = QuarterSecond - now % QuarterSecond + TickMargin;
+    return (UINT)((wait + HundredNsPerMs - 1) / HundredNsPerMs);
+}
+
+int TickIsEarly(uint64_t now)
+{
+    return now % QuarterSecond >= (uint64_t)(QuarterSecond - EarlySlack);
+}
+
+// Arms the clock timer for just after the next quarter second; a clock that was stepped is
+// followed from the next tick on.
+static void ArmClockTimer(HWND window, uint64_t now)
+{
+    SetTimer(window, ClockTimerId, TickDelay(now), NULL);
+}
+
+// The clock the display reads, in 100 ns units.
+static uint64_t DisplayClockNow(void)
+{
+    SYSTEMTIME utc;
+    SyncServices.readUtcTime(&utc);
+    return SystemTimeToFileTime64(&utc);
+}
+
+static void OnTimer(HWND window)
+{
+    uint64_t now = DisplayClockNow();
+    ArmClockTimer(window, now);
+    if (!TickIsEarly(now))
+        TimerTick();
+}
 
 // Creation steps: the layout, the first display, the timer and the machine's first state,
 // then the start-up placement that the closing steps compare against.
@@ -22,7 +62,7 @@ static LRESULT OnCreate(HWND window)
     ClockWindow = window;
     BuildClockLayout();
     ShowDateTime();
-    SetTimer(window, ClockTimerId, ClockTimerPeriod, NULL);
+    ArmClockTimer(window, DisplayClockNow());
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");
@@ -100,7 +140,7 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (OnCommand(window, wParam))
             return 0;
         break;
-    case WM_TIMER: TimerTick(); return 0;
+    case WM_TIMER: OnTimer(window); return 0;
     case WM_CTLCOLORSTATIC: {
         HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);
         if (brush)

@@ -24,8 +24,9 @@ int32_t RetriesLeft = 0;
 int LeapWaitAnnounce = 0;
 
 SyncServicesRecord SyncServices = {
-    StartExchange,   ExchangeTick,   CloseExchange,          CancelExchange,
-    RunPropertySheet, TestServerName, SetTestControlsEnabled, GetSystemTime,
+    StartExchange,    SendPreparedRequest, ExchangeTick,           CloseExchange,
+    CancelExchange,   RunPropertySheet,    TestServerName,         SetTestControlsEnabled,
+    GetSystemTime,
 };
 
 static SYSTEMTIME LastSecondSeen;
@@ -148,7 +149,7 @@ void SetControlsEnabled(int enable)
     UpdateToolTipText(enable ? RunToolText : StopToolText);
 }
 
-int StartExchangeUi(const char *serverName, int applyRetryRule)
+int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
@@ -156,7 +157,18 @@ int StartExchangeUi(const char *serverName, int applyRetryRule)
     StatusHold = -1;
     SetStatusText("サーバーとの通信中...");
     SetControlsEnabled(0);
-    return 0;
+    if (state == TestQuerying)
+        SyncServices.setTestControlsEnabled(0);
+    EnterState(state);
+    // The repaints these changes cause are done now, not while the reply waits.
+    if (ClockWindow)
+        RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (SyncServices.sendRequest() == 0)
+        return 0;
+    SetControlsEnabled(1);
+    if (state == TestQuerying)
+        SyncServices.setTestControlsEnabled(1);
+    return -1;
 }
 
 void ShowResult(void)
@@ -197,9 +209,7 @@ void AfterFailure(void)
 
 void AutomaticAttempt(void)
 {
-    if (StartExchangeUi(SelectedServerName(), 1) == 0)
-        EnterState(Querying);
-    else
+    if (StartQuery(SelectedServerName(), 1, Querying) != 0)
         AfterFailure();
 }
 
@@ -208,10 +218,8 @@ void AutomaticAttempt(void)
 static void ManualStart(void)
 {
     RetriesLeft = 0;
-    if (StartExchangeUi(SelectedServerName(), 0) == 0) {
-        EnterState(Querying);
+    if (StartQuery(SelectedServerName(), 0, Querying) == 0)
         return;
-    }
     StatusHold = 3;
     SetStatusText(ExchangeRecord.ResultMessage);
     EnterState(Idle);
@@ -295,14 +303,11 @@ static void CloseTick(void)
 
 static void TestStart(void)
 {
-    if (StartExchangeUi(SyncServices.testServerName(), 0) != 0) {
-        StatusHold = 3;
-        ShowStatusText();
-        EnterState(SettingsOpen);
+    if (StartQuery(SyncServices.testServerName(), 0, TestQuerying) == 0)
         return;
-    }
-    SyncServices.setTestControlsEnabled(0);
-    EnterState(TestQuerying);
+    StatusHold = 3;
+    ShowStatusText();
+    EnterState(SettingsOpen);
 }
 
 static void TestDone(void)

@@ -43,7 +43,11 @@ void SetControlsEnabled(int enable);
 
 // Shared steps, also used by the window procedure and the tests.
 void UpdateToolTipText(const char *text);
-int StartExchangeUi(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once
+// Starts a query and enters `state` (Querying or TestQuerying): everything that announces it (status,
+// controls, title, their repaint) is done before the request goes out, so that nothing but the
+// exchange stands between the send and the reply's notification. 0 under way; -1 ended at once,
+// with the controls as they were and the state for the caller to choose.
+int StartQuery(const char *serverName, int applyRetryRule, SyncState state);
 void ShowResult(void);
 void AutomaticAttempt(void);
 void AfterFailure(void);
@@ -53,6 +57,7 @@ void FinishRun(void);
 // record so tests can script exchanges and time. Defaults are the program's own functions.
 struct SyncServicesRecord {
     int (*startExchange)(const char *serverName, int applyRetryRule);
+    int (*sendRequest)(void);
     int (*exchangeTick)(void);
     void (*closeExchange)(void);
     void (*cancelExchange)(void);

@@ -191,12 +191,27 @@ static int SendRequest(void)
     return 0;
 }
 
-static int ContinueWithAddress(void)
+// The one-minute rule, then the socket. A request waiting for its address goes out at once; one
+// for an address given directly waits for SendPreparedRequest (phase ExchangeReady).
+static int ContinueWithAddress(int sendNow)
 {
     SetAddressPort(&ExchangeRecord.address, ServerPort);
     if (ExchangeRecord.applyRetryRule && RecentlyQueried(&ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
-    if (OpenSocket() != 0 || SendRequest() != 0) {
+    if (OpenSocket() != 0 || (sendNow && SendRequest() != 0)) {
+        CloseExchange();
+        return -1;
+    }
+    if (!sendNow)
+        ExchangeRecord.phase = ExchangeReady;
+    return 0;
+}
+
+int SendPreparedRequest(void)
+{
+    if (ExchangeRecord.phase != ExchangeReady)
+        return 0;
+    if (SendRequest() != 0) {
         CloseExchange();
         return -1;
     }
@@ -235,7 +250,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
     AppendTestLine("サーバー：%s", serverName);
 
     if (ParseAddressLiteral(serverName, &ExchangeRecord.address) == 0)
-        return ContinueWithAddress();
+        return ContinueWithAddress(0);
 
     // The lookup's message carries this exchange's serial: one for an earlier exchange is ignored.
     HostLookup *lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED,
@@ -262,7 +277,7 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
     }
     char text[AddressTextSize];
     AppendTestLine("IPアドレス：%s", FormatAddress(&ExchangeRecord.address, text, sizeof text));
-    return ContinueWithAddress() == 0 ? 0 : 1;
+    return ContinueWithAddress(1) == 0 ? 0 : 1;
 }
 
 int OnSocketNotify(WPARAM wParam, LPARAM lParam)

@@ -28,7 +28,12 @@ extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UI
 
 void StartNetwork(void);
 void StopNetwork(void);
-int StartExchange(const char *serverName, int applyRetryRule);  // 0 under way, -1 ended at once
+// Prepares an exchange up to its request: 0 under way, -1 ended at once. For an address the socket
+// is opened and the request waits for SendPreparedRequest, so that whatever announces the query
+// is done before t1 is read; for a host name the lookup starts and its completion sends.
+int StartExchange(const char *serverName, int applyRetryRule);
+// Sends the request StartExchange prepared: 0 sent (or nothing was waiting), -1 failed and ended.
+int SendPreparedRequest(void);
 // wParam: the serial of the exchange that started the lookup; lParam: 0, or the lookup's error.
 int OnHostResolved(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 going on, 1 done
 int OnSocketNotify(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 ignored, 1 done

@@ -6,7 +6,14 @@
 #include <stdint.h>
 #include "ntp/ntp_time.h"
 
-enum { ExchangeIdle = 0, ExchangeResolving = 1, ExchangeAwaitingReply = 2, ExchangeProcessing = 3 };
+// ExchangeReady: the socket is open and the request waits for SendPreparedRequest.
+enum {
+    ExchangeIdle = 0,
+    ExchangeResolving = 1,
+    ExchangeAwaitingReply = 2,
+    ExchangeProcessing = 3,
+    ExchangeReady = 4
+};
 enum { ResultMessageSize = 1000, RequestBufferSize = 50 };
 
 struct HostLookup;

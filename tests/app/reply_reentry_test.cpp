@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "base/program.h"
 #include "app/sync_harness.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
@@ -63,6 +66,7 @@ protected:
     {
         ResetMachine(StandardStyle);
         SyncServices.startExchange = StartExchange;
+        SyncServices.sendRequest = SendPreparedRequest;
         SyncServices.exchangeTick = ExchangeTick;
         SyncServices.closeExchange = CloseExchange;
         SyncServices.cancelExchange = CancelExchange;
@@ -112,6 +116,100 @@ TEST_F(ReplyReentry, ServerTestStartedDuringTheBoxRunsToItsOwnReply)
     EXPECT_EQ(2, FakeNtpServerRequestCount() - requests);
     EXPECT_EQ(0u, result.find("時計の誤差は")) << result;
     EXPECT_EQ(Idle, CurrentState);
+}
+
+// What happens from a path's dispatch to its return to the message loop: "message" for each
+// message sent to a window of this thread, "clock" for each clock reading, "loop" for a return.
+std::vector<std::string> Trace;
+const char *TraceTestServer;
+
+LRESULT CALLBACK RecordSentMessage(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION)
+        Trace.push_back("message");
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+void WINAPI RecordClockReading(LPFILETIME utc)
+{
+    Trace.push_back("clock");
+    GetSystemTimeAsFileTime(utc);
+}
+
+// On every path that sends a request, for an address and a name: the query is announced (status,
+// controls, title, repaint) before t1 is read, and from t1 to the return to the message loop no
+// window hears anything, so the reply's notification waits for nothing but the exchange. A
+// request that cannot be sent ends as it always did, with the controls given back.
+TEST_F(ReplyReentry, NothingButTheExchangeBetweenSendAndNotification)
+{
+    struct Row {
+        const char *path, *server;
+        SyncState from;
+        SyncEvent event;
+        const char *status;         // what the status shows once the exchange has ended
+        int sent;
+    } rows[] = {
+        {"manual", "127.0.0.1", Idle, SyncButton, "時計の誤差は", 1},
+        {"manual", "localhost", Idle, SyncButton, "時計の誤差は", 1},
+        {"automatic", "127.0.0.1", StartDelay, Tick, "時計の誤差は", 1},
+        {"retry", "localhost", RetryDelay, Tick, "時計の誤差は", 1},
+        {"leap", "127.0.0.1", LeapWait, Tick, "時計の誤差は", 1},
+        {"test", "127.0.0.1", SettingsOpen, SyncButton, "時計の誤差は", 1},
+        {"test", "localhost", SettingsOpen, SyncButton, "時計の誤差は", 1},
+        {"manual", "127.255.255.255", Idle, SyncButton, "エラー: 送信失敗", 0},
+    };
+    SyncServices.testServerName = [] { return TraceTestServer; };
+    ShowWindow(ClockWindow, SW_SHOWNOACTIVATE);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.path << " " << row.server);
+        ZeroMemory(RecentServers, sizeof RecentServers);
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)row.server);
+        SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+        TraceTestServer = row.server;
+        Settings.SaveLog = 0;
+        Settings.StartupWait = Settings.RetryWait = 0;
+        Settings.AutoClose = 0;
+        LeapAtMidnight = row.from == LeapWait;
+        LeapRecheckTicks = 0;
+        EnterState(row.from);
+        int requests = FakeNtpServerRequestCount();
+        Trace.clear();
+        ReadUtcClock = RecordClockReading;
+        HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordSentMessage, NULL, GetCurrentThreadId());
+        Dispatch(row.event);
+        Trace.push_back("loop");
+        EXPECT_FALSE(GetUpdateRect(ClockWindow, NULL, FALSE));
+        MSG message;
+        DWORD start = GetTickCount();
+        while (std::find(Trace.begin(), Trace.end(), "clock") == Trace.end() &&
+               CurrentState != Idle && GetTickCount() - start < 2000) {
+            if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+                continue;
+            }
+            DispatchMessageA(&message);
+            Trace.push_back("loop");
+        }
+        UnhookWindowsHookEx(hook);
+        ReadUtcClock = ReadFinestUtcClock;
+        auto t1 = std::find(Trace.begin(), Trace.end(), "clock");
+        if (row.sent) {
+            ASSERT_NE(Trace.end(), t1);
+            EXPECT_NE(Trace.begin(), t1) << "the announcement comes first";
+            EXPECT_EQ("loop", *std::next(t1)) << "nothing between t1 and the loop";
+        }
+        while ((CurrentState == Querying || CurrentState == TestQuerying) &&
+               GetTickCount() - start < 2000) {
+            PumpMessages();
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+        EXPECT_EQ(0u, std::string(StatusText).find(row.status)) << StatusText;
+        EXPECT_EQ(row.from == SettingsOpen ? SettingsOpen : Idle, CurrentState);
+        EXPECT_EQ("実行", WindowText(RunButton));
+        EXPECT_EQ(row.sent, FakeNtpServerRequestCount() - requests);
+    }
+    ShowWindow(ClockWindow, SW_HIDE);
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ static int FakeStartExchange(const char *serverName, int applyRetryRule)
     return 0;
 }
 
+static int FakeSendRequest(void)
+{
+    return 0;
+}
+
 static int FakeExchangeTick(void)
 {
     if (!Scripted.inFlight || Scripted.timeoutAfterTicks == 0)
@@ -193,6 +198,7 @@ void ResetMachine(int formStyle)
     Settings.Hour24 = 1;
     Settings.DispLeap = 1;
     SyncServices.startExchange = FakeStartExchange;
+    SyncServices.sendRequest = FakeSendRequest;
     SyncServices.exchangeTick = FakeExchangeTick;
     SyncServices.closeExchange = FakeCloseExchange;
     SyncServices.cancelExchange = FakeCancelExchange;

@@ -56,7 +56,7 @@ TEST_F(SyncRetryRule, RetriesWithinAMinuteOfTheLastRequestAreRefused)
     };
     for (const Row &row : rows) {
         ResetMachine(StandardStyle);
-        SyncServicesRecord real = {StartExchange, ExchangeTick, CloseExchange, CancelExchange,
+        SyncServicesRecord real = {StartExchange, SendPreparedRequest, ExchangeTick, CloseExchange, CancelExchange,
                                    SyncServices.runPropertySheet, SyncServices.testServerName,
                                    SyncServices.setTestControlsEnabled, SyncServices.readUtcTime};
         SyncServices = real;

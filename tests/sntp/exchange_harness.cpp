@@ -131,9 +131,15 @@ int PumpUntilIdle(int ms)
     }
 }
 
-int RunExchange(const char *server, int applyRetryRule)
+int StartAndSend(const char *server, int applyRetryRule)
 {
     int started = StartExchange(server, applyRetryRule);
+    return started == 0 ? SendPreparedRequest() : started;
+}
+
+int RunExchange(const char *server, int applyRetryRule)
+{
+    int started = StartAndSend(server, applyRetryRule);
     if (started == 0)
         PumpUntilIdle(2000);
     return started;

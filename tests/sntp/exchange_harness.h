@@ -23,6 +23,8 @@ void ResetHarness(void);                        // clears calls, recorded settin
 // Pumps messages until the exchange is idle or ms have passed; 1 when it became idle.
 int PumpUntilIdle(int ms);
 void PumpFor(int ms);
+// Starts an exchange and sends its request as the clock window does: 0 under way, -1 ended.
+int StartAndSend(const char *server, int applyRetryRule);
 // Runs a whole exchange (start, then messages until it ends). Returns StartExchange's result.
 int RunExchange(const char *server, int applyRetryRule);
 

@@ -199,7 +199,7 @@ TEST_F(ExchangeTest, SilentServerTimesOutOnTheFifthTick)
     config.silent = 1;
     Serve(config);
     TestOutputBox = HarnessOutputBox();
-    ASSERT_EQ(0, StartExchange("127.0.0.1", 0));
+    ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
     PumpFor(30);
     for (int tick = 1; tick <= 4; tick++)
         ASSERT_EQ(0, ExchangeTick()) << tick;
@@ -217,7 +217,7 @@ TEST_F(ExchangeTest, SilentServerTimesOutOnTheFifthTick)
 
 TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick)
 {
-    ASSERT_EQ(0, StartExchange("localhost", 0));
+    ASSERT_EQ(0, StartAndSend("localhost", 0));
     const uint32_t serial = ExchangeRecord.serial;
     ASSERT_NE(nullptr, ExchangeRecord.lookup);
     for (int tick = 1; tick <= 120; tick++)
@@ -243,7 +243,7 @@ TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
     FakeNtpServerConfig config = {};
     config.silent = 1;
     Serve(config);
-    ASSERT_EQ(0, StartExchange("127.0.0.1", 0));
+    ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
     SOCKET current = ExchangeRecord.socket;
     SOCKET other = socket(AF_INET, SOCK_DGRAM, 0);
     struct Row {
@@ -283,13 +283,13 @@ TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
 TEST_F(ExchangeTest, StartChecksAndCancel)
 {
     TestOutputBox = HarnessOutputBox();
-    EXPECT_EQ(-1, StartExchange("", 0));
+    EXPECT_EQ(-1, StartAndSend("", 0));
     EXPECT_STREQ("エラー:サーバーを設定してください。", ExchangeRecord.ResultMessage);
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
     EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
 
     // The all-ones address is no dotted address to inet_addr: it is looked up instead.
-    ASSERT_EQ(0, StartExchange("255.255.255.255", 0));
+    ASSERT_EQ(0, StartAndSend("255.255.255.255", 0));
     EXPECT_EQ(ExchangeResolving, ExchangeRecord.phase);
     CancelExchange();
     EXPECT_STREQ("処理を中止しました。", ExchangeRecord.ResultMessage);
@@ -308,7 +308,7 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
 TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
 {
     const std::string name = std::string(70, 'a') + ".invalid";
-    ASSERT_EQ(0, StartExchange(name.c_str(), 0));
+    ASSERT_EQ(0, StartAndSend(name.c_str(), 0));
     EXPECT_EQ(1, PumpUntilIdle(5000));
     EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
@@ -503,7 +503,7 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
         TickCounter = row.tick;
         int requests = FakeNtpServerRequestCount();
         const char *server = row.server;
-        int started = StartExchange(server, row.rule);
+        int started = StartAndSend(server, row.rule);
         PumpFor(20);
         CloseExchange();
         if (row.refused) {
@@ -578,7 +578,7 @@ TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
             EXPECT_EQ("WSAStartup() Error.", NetworkBoxText);
             EXPECT_EQ("ERROR", NetworkBoxCaption);
         }
-        EXPECT_EQ(-1, StartExchange("127.0.0.1", 0));
+        EXPECT_EQ(-1, StartAndSend("127.0.0.1", 0));
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
         EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
         EXPECT_EQ(std::vector<std::string>{row.message}, OutputLines());
@@ -614,7 +614,7 @@ TEST_F(ExchangeTest, LookupThatCannotStartAndFailedSendEndAtOnce)
         memset(RecentServers, 0, sizeof RecentServers);
         if (row.noLookup)
             StartHostLookup = NoLookup;
-        EXPECT_EQ(-1, StartExchange(row.server, 1));
+        EXPECT_EQ(-1, StartAndSend(row.server, 1));
         StartHostLookup = StartLookupThread;
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
         EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
