@@ -95,7 +95,7 @@ if [ -x "$here/offset/run.sh" ]; then
         "p50 <= 0.15 ms, <= 2x ntpdig; p99 <= 0.5 ms"
     row "  same server, same run, ntpdig" "${theirs:-not measured}" "-"
     row "  legs of vellmarin's exchanges" "${legs:-not measured}" "-"
-    for form in "127.0.0.3 dotted address" "timeserver.vellmarin.test host name"; do
+    for form in "127.0.0.3 IP address" "timeserver.vellmarin.test host name"; do
         first=$(echo "$offset" | grep -a "^first-exchange ${form%% *} " | tail -n 1)
         trip=$(echo "$offset" | grep -a "^first-round-trip ${form%% *} " | tail -n 1)
         row "first exchange of a start, ${form#* }" "${first:-not measured}" \
