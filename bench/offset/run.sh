@@ -1,9 +1,11 @@
 #!/bin/bash
-# Offset benchmark, 50 exchanges each against one native fake server on 127.0.0.3:123 whose
-# clock runs 5.000 s ahead: first ntpdig, then vellmarin (under Wine, through the program's own
-# exchange code), then vellmarin again over IPv6 against the same server on [::1]:123. Prints one
-# line for each, then where vellmarin's exchanges spent their time.
-# Usage: bench/offset/run.sh [build-dir] [exchanges]
+# Offset benchmark against one native fake server on 127.0.0.3:123 (and the same on [::1]:123)
+# whose clock runs 5.000 s ahead: ntpdig (a fresh process per query), vellmarin's exchange code in
+# one warm process over IPv4 and then over IPv6, then the program as a user starts it (a fresh
+# process per sample, StartupWait 0) with the server given as a dotted address and as a host
+# name. Prints one line for each, then where the warm exchanges and the first exchanges spent
+# their time.
+# Usage: bench/offset/run.sh [build-dir] [exchanges] [starts]
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
@@ -12,17 +14,30 @@ root="$(cd "$here/../.." && pwd)"
 [ -n "$VM_XVFB_PID" ] && trap 'kill "$VM_XVFB_PID" 2>/dev/null' EXIT
 build="${1:-$VM_BUILD}"
 count="${2:-50}"
+starts="${3:-30}"
 wine_loader="$VM_WINE"
-flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" <<'INNER'
+wineserver -p </dev/null >/dev/null 2>&1 || true
+flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" "$starts" <<'INNER'
 set -eu
-here="$1"; build="$2"; count="$3"; wine_loader="$4"
+here="$1"; build="$2"; count="$3"; wine_loader="$4"; starts="$5"
+work="$(mktemp -d /tmp/vm-offset-XXXXXX)"
 python3 "$here/fake_server.py" 127.0.0.3 5.0 &
 server=$!
 python3 "$here/fake_server.py" ::1 5.0 &
 server6=$!
-trap 'kill $server $server6 2>/dev/null; wait $server $server6 2>/dev/null; true' EXIT
+trap 'kill $server $server6 2>/dev/null; wait $server $server6 2>/dev/null; rm -rf "$work"; true' EXIT
 trap 'exit 1' INT TERM HUP
 sleep 0.5
+
+# Values in milliseconds, one a line, summed up as "HEAD WORD=N p50=... p99=... max=...".
+spread() {
+    sort -g | awk -v head="$1" -v word="$2" '{ v[++n] = $1 }
+    END {
+        if (n == 0) { printf "%s not measured\n", head; exit }
+        p50 = v[int(0.50 * (n - 1) + 0.5) + 1]; p99 = v[int(0.99 * (n - 1) + 0.5) + 1]
+        printf "%s %s=%d p50=%.3fms p99=%.3fms max=%.3fms\n", head, word, n, p50, p99, v[n] }'
+}
+
 errors=""
 i=0
 while [ "$i" -lt "$count" ]; do
@@ -33,10 +48,33 @@ while [ "$i" -lt "$count" ]; do
     sleep 0.02
 done
 echo "$errors" | tr ' ' '\n' | awk 'NF { e = $1 - 5.0; if (e < 0) e = -e; printf "%.6f\n", e * 1000 }' |
-    sort -g | awk '{ v[++n] = $1 }
-    END {
-        p50 = v[int(0.50 * (n - 1) + 0.5) + 1]; p99 = v[int(0.99 * (n - 1) + 0.5) + 1]
-        printf "ntpdig    127.0.0.3 exchanges=%d p50=%.3fms p99=%.3fms max=%.3fms\n", n, p50, p99, v[n] }'
+    spread "ntpdig    127.0.0.3" exchanges
 "$wine_loader" "$build/bench/offset/offset_bench.exe" "$count" 127.0.0.3 | grep -a -e exchanges= -e '^legs'
 "$wine_loader" "$build/bench/offset/offset_bench.exe" "$count" ::1 | grep -a -e exchanges= -e '^legs'
+
+# The program's own start-up, each in a fresh folder with its INI. The host name is found in a
+# private hosts file, bound over /etc/hosts in a mount namespace of that one start, so no name
+# server is asked and the machine's own file stays as it is.
+printf '127.0.0.1 localhost\n127.0.0.3 timeserver.vellmarin.test\n' >"$work/hosts"
+printf 'hosts: files\n' >"$work/nsswitch.conf"
+first_exchange() {
+    local i=0 folder
+    : >"$work/samples"
+    while [ "$i" -lt "$starts" ]; do
+        folder="$work/start-$1-$i"
+        mkdir "$folder"
+        cp "$build/bench/offset/first_exchange_bench.exe" "$folder/"
+        printf '[SETUP]\r\nStartupWait=0\r\nRetryMax=0\r\nAutoClose=1\r\nErrorClose=1\r\n[SERVER]\r\nServer0=%s\r\n' \
+               "$1" >"$folder/vellmarin.ini"
+        unshare -m sh -c 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf &&
+                          shift 2 && exec "$@"' sh "$work/hosts" "$work/nsswitch.conf" \
+                timeout 30 "$wine_loader" "$folder/first_exchange_bench.exe" </dev/null 2>/dev/null |
+            tr -d '\r' | sed -n 's/^first-exchange-sample \([0-9.]*\) \([0-9.]*\)$/\1 \2/p' >>"$work/samples" || true
+        i=$((i + 1))
+    done
+    cut -d' ' -f1 "$work/samples" | spread "first-exchange $1" starts
+    cut -d' ' -f2 "$work/samples" | spread "first-round-trip $1" starts
+}
+first_exchange 127.0.0.3
+first_exchange timeserver.vellmarin.test
 INNER

@@ -1,0 +1,43 @@
+// One start of the program as a user makes it: the program's own WinMain (window procedure, state
+// machine, layout and exchange, with the INI beside this exe), started fresh by bench/offset/run.sh
+// for each sample against a server whose clock runs exactly 5.000 s ahead. The one change is the
+// clock-setting seam: the requested time is only recorded, which also closes the window. Prints
+// the offset error at full precision (the correction log keeps whole milliseconds) and t4 - t1.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "base/program.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+
+// main.cpp is compiled into this exe with WinMain renamed to ProgramWinMain (see CMakeLists.txt).
+int WINAPI ProgramWinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+static const int64_t TrueOffset = 50000000;     // 5.000 s in 100 ns units
+static int Answered;
+static int64_t RoundTrip;
+
+// Reached only for an accepted reply, after ClockOffset is known: nothing is set; the window is
+// asked to close once the program has finished handling the reply.
+static BOOL WINAPI RecordClockSetting(const SYSTEMTIME *)
+{
+    Answered = 1;
+    RoundTrip = (int64_t)(ExchangeRecord.receiveTime - ExchangeRecord.sendTime);
+    if (ClockWindow)
+        PostMessageA(ClockWindow, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+int main(void)
+{
+    SetSystemClock = RecordClockSetting;
+    ProgramWinMain(GetModuleHandleA(NULL), NULL, (LPSTR) "", SW_SHOWNORMAL);
+    if (!Answered) {
+        printf("first-exchange-sample none (%s)\n", ExchangeRecord.ResultMessage);
+        return 1;
+    }
+    printf("first-exchange-sample %.4f %.4f\n", llabs(ClockOffset - TrueOffset) / 10000.0,
+           RoundTrip / 10000.0);
+    return 0;
+}
