@@ -33,7 +33,7 @@ size=$(stat -c %s "$VM_PRODUCT_BUILD/vellmarin.exe")
 row "exe size" "$((size / 1024)) KB ($size bytes)" "< 512 KB"
 
 # 2. Start-up to the evaluated reply, StartupWait 0, against the fake server on 127.0.0.1:123.
-startup=$(flock /tmp/vellmarin-port123.lock "$VM_WINE" "$VM_BUILD/bench/startup/startup_bench.exe" 7 \
+startup=$(flock -o /tmp/vellmarin-port123.lock "$VM_WINE" "$VM_BUILD/bench/startup/startup_bench.exe" 7 \
           2>/dev/null | iconv -f CP932 -t UTF-8 | result startup_to_reply)
 row "start-up to evaluated reply" "${startup:-not measured}" "-"
 
@@ -109,7 +109,7 @@ fi
 # 6. How late the shown second changes after the true one, read from another process. The lock
 #    keeps the program's single-instance guard from meeting a test's program in the shared prefix.
 for look in standard bar; do
-    flip=$(flock /tmp/vellmarin-port123.lock "$VM_WINE" "$VM_BUILD/bench/flip/second_flip_bench.exe" \
+    flip=$(flock -o /tmp/vellmarin-port123.lock "$VM_WINE" "$VM_BUILD/bench/flip/second_flip_bench.exe" \
            "$look" 4 7 2>/dev/null | tr -d '\r' | grep -a '^second-flip' | tail -n 1)
     row "second flip, $look look" "${flip:-not measured}" "p99 <= 20 ms"
 done

@@ -23,7 +23,7 @@ program_pid=""
 started_xvfb=""
 cleanup() {
     if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
-        "$VM_WINE" "$peek" close 1 >/dev/null 2>&1 || true
+        "$VM_WINE" "$peek" close 1 >/dev/null 2>&1 9>&- || true
         for _ in $(seq 1 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
         kill "$program_pid" 2>/dev/null || true
     fi
@@ -61,10 +61,11 @@ printf '[SETUP]\r\nSaveLog=1\r\nSaveEventLog=1\r\n[SERVER]\r\nServer0=%s\r\n' "$
 started_xvfb="$VM_XVFB_PID"
 wineserver -p </dev/null >/dev/null 2>&1 || true
 
-(cd "$run" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
+# Wine's service processes may start here and outlive the run: none of them inherits the lock.
+(cd "$run" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 9>&- &
 program_pid=$!
 
-report="$("$VM_WINE" "$peek" wait 20 2>/dev/null | iconv -f CP932 -t UTF-8 || true)"
+report="$("$VM_WINE" "$peek" wait 20 2>/dev/null 9>&- | iconv -f CP932 -t UTF-8 || true)"
 shot=""
 if [ -n "$started_xvfb" ]; then
     shot="$run/screenshot.png"

@@ -17,7 +17,7 @@ count="${2:-50}"
 starts="${3:-30}"
 wine_loader="$VM_WINE"
 wineserver -p </dev/null >/dev/null 2>&1 || true
-flock /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" "$starts" <<'INNER'
+flock -o /tmp/vellmarin-port123.lock bash -s "$here" "$build" "$count" "$wine_loader" "$starts" <<'INNER'
 set -eu
 here="$1"; build="$2"; count="$3"; wine_loader="$4"; starts="$5"
 work="$(mktemp -d /tmp/vm-offset-XXXXXX)"
