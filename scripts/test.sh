@@ -22,4 +22,6 @@ cd "$VM_BUILD"
 # other checkouts on this machine: one test run at a time.
 exec 9>/tmp/vellmarin-port123.lock
 flock 9
-ctest --output-on-failure "$@"
+# Two at a time: the tests in the shared prefix one after another (CTest's lock "prefix"), the
+# emulated run of the product beside them.
+ctest -j 2 --output-on-failure "$@"

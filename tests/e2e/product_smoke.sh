@@ -6,14 +6,15 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 . "$root/scripts/env.sh"
-server=127.0.0.4
+server=127.0.0.5                        # no other test uses it
 
 if [ "${1:-}" != --run ]; then
     run="$(mktemp -d /tmp/vm-smoke.XXXXXX)"
     python3 "$root/bench/offset/fake_server.py" "$server" 5.0 &
     server_pid=$!
-    sleep 0.5
     trap 'kill "$server_pid" 2>/dev/null; rm -rf "$run"' EXIT
+    sleep 0.5
+    kill -0 "$server_pid" || { echo "FAIL: the time server cannot listen on $server:123"; exit 1; }
     printf '[SETUP]\r\nStartupWait=0\r\nAutoClose=1\r\nSaveLog=1\r\n[SERVER]\r\nServer0=%s\r\n' \
         "$server" >"$run/vellmarin.ini"
     cp "$VM_PRODUCT_BUILD/vellmarin.exe" "$run/"
@@ -21,7 +22,13 @@ if [ "${1:-}" != --run ]; then
         bash "${BASH_SOURCE[0]}" --run "$run"
     else
         # The prefix is made after wine32 was installed, so its syswow64 holds the 32-bit DLLs.
+        # One run at a time in it, on a display of its own, beside the other tests.
         export VM_WINEPREFIX="${HOME:-/root}/.cache/vellmarin/wineprefix-wow64"
+        exec 7>/tmp/vellmarin-wow64.lock
+        flock 7
+        unset DISPLAY
+        . "$root/scripts/xvfb.sh"
+        trap 'kill "$server_pid" $VM_XVFB_PID 2>/dev/null; rm -rf "$run"' EXIT
         bash "$root/scripts/emulate32.sh" bash "${BASH_SOURCE[0]}" --run "$run"
     fi
     exit
@@ -51,7 +58,8 @@ code=0
 wait "$program" || code=$?
 echo "product run (start, query, close) took $((SECONDS - start)) s"
 
-log="$(tail -n 1 "$run/vellmarin-log-$(date +%Y).csv" 2>/dev/null | iconv -f CP932 -t UTF-8 || true)"
+csv="$run/vellmarin-log-$(date +%Y).csv"
+log="$(tail -n 1 "$csv" 2>/dev/null | iconv -f CP932 -t UTF-8 || true)"
 logged="${log##*,}"
 shown="$(sed -n 's/.*誤差は \(-\{0,1\}[0-9.]*\) 秒.*/\1/p' <<<"$status")"
 echo "status: $status"
@@ -59,6 +67,7 @@ echo "log line: $log"
 echo "exit code: $code"
 near() { awk -v v="$1" 'BEGIN { exit !(v != "" && v + 0 > -5.020 && v + 0 < -4.980) }'; }
 fail=0
+[ "$(wc -l <"$csv" 2>/dev/null)" = 2 ] || { echo "FAIL: the correction log holds no single entry"; fail=1; }
 near "$logged" || { echo "FAIL: the correction log holds no error within 20 ms of -5.000 s"; fail=1; }
 near "$shown" || { echo "FAIL: the status shows no error within 20 ms of -5.000 s"; fail=1; }
 [ "$code" = 0 ] || { echo "FAIL: the program ended with exit code $code"; cat "$run/wine.out"; fail=1; }
