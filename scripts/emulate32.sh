@@ -54,5 +54,5 @@ if [ ! -e "$binfmt/$entry" ] && ! printf '%s' "$rule" | $SUDO tee "$binfmt/regis
 fi
 echo 1 | $SUDO tee "$binfmt/$entry" >/dev/null
 status=0
-"$@" || status=$?
+"$@" 8>&- || status=$?         # what the command leaves running must not hold the lock
 exit "$status"

@@ -35,6 +35,9 @@ if [ "${1:-}" != --run ]; then
 fi
 
 run="$2"
+# Wine's server and services outlive their starter: they must not inherit the locks (fd 9 of
+# scripts/test.sh, fd 7 here), or they would hold them after the run.
+exec 7>&- 9>&-
 start=$SECONDS
 if [ "$VM_ARCH" = win64 ]; then
     bash "$root/scripts/wine-prefix.sh"
