@@ -9,12 +9,18 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 server=127.0.0.5                        # no other test uses it
 
 if [ "${1:-}" != --run ]; then
+    # One run at a time on this machine (its server address, its prefix); what it starts in the
+    # background does not inherit the lock.
+    exec 7>/tmp/vellmarin-smoke.lock
+    flock 7
     run="$(mktemp -d /tmp/vm-smoke.XXXXXX)"
-    python3 "$root/bench/offset/fake_server.py" "$server" 5.0 &
+    python3 "$root/bench/offset/fake_server.py" "$server" 5.0 7>&- &
     server_pid=$!
     trap 'kill "$server_pid" 2>/dev/null; rm -rf "$run"' EXIT
     sleep 0.5
-    kill -0 "$server_pid" || { echo "FAIL: the time server cannot listen on $server:123"; exit 1; }
+    if ! grep -q '^State:[[:space:]]*[RS]' "/proc/$server_pid/status" 2>/dev/null; then
+        echo "FAIL: the time server cannot listen on $server:123"; exit 1
+    fi
     printf '[SETUP]\r\nStartupWait=0\r\nAutoClose=1\r\nSaveLog=1\r\n[SERVER]\r\nServer0=%s\r\n' \
         "$server" >"$run/vellmarin.ini"
     cp "$VM_PRODUCT_BUILD/vellmarin.exe" "$run/"
@@ -22,12 +28,10 @@ if [ "${1:-}" != --run ]; then
         bash "${BASH_SOURCE[0]}" --run "$run"
     else
         # The prefix is made after wine32 was installed, so its syswow64 holds the 32-bit DLLs.
-        # One run at a time in it, on a display of its own, beside the other tests.
+        # A display of its own: it runs beside the other tests.
         export VM_WINEPREFIX="${HOME:-/root}/.cache/vellmarin/wineprefix-wow64"
-        exec 7>/tmp/vellmarin-wow64.lock
-        flock 7
         unset DISPLAY
-        . "$root/scripts/xvfb.sh"
+        . "$root/scripts/xvfb.sh" 7>&-
         trap 'kill "$server_pid" $VM_XVFB_PID 2>/dev/null; rm -rf "$run"' EXIT
         bash "$root/scripts/emulate32.sh" bash "${BASH_SOURCE[0]}" --run "$run"
     fi
@@ -35,9 +39,12 @@ if [ "${1:-}" != --run ]; then
 fi
 
 run="$2"
-# Wine's server and services outlive their starter: they must not inherit the locks (fd 9 of
-# scripts/test.sh, fd 7 here), or they would hold them after the run.
-exec 7>&- 9>&-
+# Wine's server and services can outlive their starter: they must inherit no lock (fd 9 of
+# scripts/test.sh, 3 of a flock command, 7 here), or they would hold it after the run.
+for fd in /proc/$$/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+done
 start=$SECONDS
 if [ "$VM_ARCH" = win64 ]; then
     bash "$root/scripts/wine-prefix.sh"
@@ -57,7 +64,18 @@ while [ -z "$status" ] && kill -0 "$program" 2>/dev/null; do
         status="$(iconv -f CP932 -t UTF-8 <<<"$report" | sed -n 's/^status\t//p')"
     fi
 done
+# With AutoClose it closes itself a few seconds after a good reply; after an error it stays open.
+for _ in $(seq 1 1200); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
 code=0
+if kill -0 "$program" 2>/dev/null; then
+    echo "FAIL: the program did not close itself"
+    "$VM_WINE" "$VM_BUILD/tests/e2e/vm_peek.exe" close </dev/null >/dev/null 2>&1 || true
+    sleep 10
+    kill "$program" 2>/dev/null || true
+fi
 wait "$program" || code=$?
 echo "product run (start, query, close) took $((SECONDS - start)) s"
 
