@@ -16,17 +16,41 @@ while read -r file; do
     fi
 done < <(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's|^\./||' | sort)
 
+# Sets target to PATH relative to src/ without "." and ".." steps ("ntp/../app/x.h": "app/x.h").
+normalise() {
+    local part parts out=()
+    IFS=/ read -ra parts <<<"$1"
+    for part in "${parts[@]}"; do
+        case $part in
+            ""|.) ;;
+            ..) if [ "${#out[@]}" -gt 0 ] && [ "${out[-1]}" != .. ]; then unset 'out[-1]'; else out+=(..); fi ;;
+            *) out+=("$part") ;;
+        esac
+    done
+    local IFS=/
+    target="${out[*]}"
+}
+
+# Every spelling names a file: "x.h" beside the file, "../app/x.h" relative to it, <app/x.h> and
+# "app/x.h" from src/ (on the include path); the path is normalised before it is judged.
 declare -A where                # "from-module to-module" -> file:line of the include
 while IFS=: read -r file line text; do
-    target=${text#*\"}; target=${target%%\"*}
-    [[ $target != */* && -f "$(dirname "$file")/$target" ]] && target="$(dirname "$file")/$target"
-    [ -f "$target" ] || continue                    # outside src/ (resource.h): not layered
+    target=${text#*include}; target=${target#"${target%%[\"<]*}"}
+    target=${target:1}; target=${target%%[\">]*}
+    if [ -f "${file%/*}/$target" ]; then
+        normalise "${file%/*}/$target"
+    elif [ -f "$target" ]; then
+        normalise "$target"
+    else
+        continue                                    # outside src/ (resource.h): not layered
+    fi
+    [[ $target == ../* || $target == */../* ]] && continue
     from=${file%%/*}; to=${target%%/*}
     if (( ${rank[$to]:-0} > ${rank[$from]:--1} )); then
         echo "src/$file:$line: includes $target: $to is above $from"; fail=1
     fi
     [ "${file%.*}" != "${target%.*}" ] && where["${file%.*} ${target%.*}"]="src/$file:$line"
-done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . |
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]' --include='*.h' --include='*.cpp' . |
          sed 's|^\./||')
 
 for edge in "${!where[@]}"; do

@@ -1,19 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the run command need.
 # Safe to run again: it installs only what is missing and never starts chronyd's system service.
-# The 32-bit product is built everywhere; 32-bit Wine only where the kernel runs 32-bit code,
-# else the x86_64 cross compiler and 64-bit Wine for the build that runs the tests.
+# The 32-bit product is built everywhere and 32-bit Wine installed everywhere; where the kernel
+# refuses 32-bit code the x86_64 cross compiler and 64-bit Wine run the tests, and qemu's
+# user-mode emulator runs the product once (scripts/emulate32.sh).
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
 PKGS=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
       wine wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
-      chrony ntpsec-ntpdig cmake googletest make g++ x11-utils python3)
-if [ "$VM_ARCH" = win32 ]; then
-    PKGS+=(wine32:i386)
-else
+      chrony ntpsec-ntpdig cmake googletest make g++ x11-utils python3 wine32:i386)
+if [ "$VM_ARCH" = win64 ]; then
     PKGS+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-           mingw-w64-x86-64-dev)
+           mingw-w64-x86-64-dev qemu-user-static)
 fi
 
 SUDO=""
@@ -26,7 +25,7 @@ done
 
 if [ "${#missing[@]}" -gt 0 ]; then
     echo "installing: ${missing[*]}"
-    if [ "$VM_ARCH" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386
     fi
     $SUDO apt-get update -qq
@@ -63,6 +62,7 @@ else
 fi
 absent=()
 [ -x "$loader" ] || absent+=("$loader")
+[ "$VM_ARCH" = win64 ] && [ ! -x /usr/bin/qemu-i386-static ] && absent+=(/usr/bin/qemu-i386-static)
 for tool in i686-w64-mingw32-g++-posix "$compiler"; do
     command -v "$tool" >/dev/null || absent+=("$tool")
 done

@@ -22,4 +22,7 @@ cd "$VM_BUILD"
 # other checkouts on this machine: one test run at a time.
 exec 9>/tmp/vellmarin-port123.lock
 flock 9
-ctest --output-on-failure "$@"
+# Two at a time: the tests in the shared prefix one after another (CTest's lock "prefix"), the
+# emulated run of the product beside them. They do not inherit the lock: a Wine server or service
+# one of them starts could outlive the run and hold it.
+ctest -j 2 --output-on-failure "$@" 9>&-

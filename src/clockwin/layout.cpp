@@ -180,16 +180,20 @@ void FitComboDropWidth(HWND combo, HFONT font)
     SendMessageA(combo, CB_SETDROPPEDWIDTH, widest, 0);
 }
 
+// The built-in servers, in place of whatever the selector held.
+static void AddDefaultServers(HWND combo)
+{
+    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    for (const char *name : DefaultServers)
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
 static void CreateServerCombo(void)
 {
     ServerCombo = CreateChild("COMBOBOX", "", ComboStyle, 8, 64, 176, 120, IDC_SERVER_COMBO);
     if (!ServerCombo) return;
     SetDefaultGuiFont(ServerCombo);
-    if (LoadServerList(ServerCombo) <= 0) {
-        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
-        for (const char *name : DefaultServers)
-            SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-    }
+    if (LoadServerList(ServerCombo) <= 0) AddDefaultServers(ServerCombo);
     SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
     FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
@@ -325,13 +329,18 @@ static int CopyServerList(ServerListCopy *copy)
     return 1;
 }
 
-// Puts the held list into the new selector in place of the file's, and releases the copy.
+// Puts the held list into the new selector in place of the file's, and releases the copy. An
+// emptied list becomes the built-in servers, as at start-up when no server loads.
 static void RestoreServerList(ServerListCopy *copy)
 {
     if (ServerCombo) {
         SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
         for (int i = 0; i < copy->count; ++i)
             SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(copy->names[i]));
+        if (copy->count == 0) {
+            AddDefaultServers(ServerCombo);
+            copy->selected = 0;
+        }
         SendMessageA(ServerCombo, CB_SETCURSEL, static_cast<WPARAM>(copy->selected), 0);
         FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     }

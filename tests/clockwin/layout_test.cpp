@@ -385,6 +385,30 @@ TEST_F(LayoutTest, ServerListFromTheIniFileOrTheDefaults)
     }
 }
 
+// A change of look carries the list in use, not the file's; an emptied one becomes the defaults.
+TEST_F(LayoutTest, ChangeOfLookCarriesTheListInUseOrTheDefaults)
+{
+    WritePrivateProfileStringA("SERVER", "Server0", "a.example", IniPath);
+    struct Row {
+        std::vector<std::string> inUse, expected;
+    } rows[] = {
+        {{}, {DefaultServers[0], DefaultServers[1], DefaultServers[2], DefaultServers[3]}},
+        {{"b.example", "c.example"}, {"b.example", "c.example"}},
+    };
+    for (const Row &row : rows) {
+        Settings.FormStyle = 0;
+        BuildClockLayout();
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        for (const std::string &name : row.inUse)
+            SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+        Settings.FormStyle = 1;
+        RebuildClockLayout();
+        EXPECT_EQ(row.expected, ComboEntries());
+        EXPECT_EQ(0, SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
+    }
+}
+
 TEST_F(LayoutTest, LongServerNamesWidenOnlyTheDropDownList)
 {
     std::string longest(256, 'w');

@@ -8,9 +8,11 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 failed=0
 
-# file to append an include to | included path | what the check must print
+# file to append an include to | included path (quoted unless spelt) | what the check must print
 rows=(
     "ntp/ntp_time.cpp|app/sync_machine.h|src/ntp/ntp_time.cpp:@: includes app/sync_machine.h: app is above ntp"
+    "ntp/ntp_time.cpp|<app/sync_machine.h>|src/ntp/ntp_time.cpp:@: includes app/sync_machine.h: app is above ntp"
+    "ntp/ntp_time.h|\"../app/sync_machine.h\"|src/ntp/ntp_time.h:@: includes app/sync_machine.h: app is above ntp"
     "logs/event_log.h|sntp/reply.h|src/logs/event_log.h:@: includes sntp/reply.h: sntp is above logs"
     "sntp/reply.cpp|sntp/exchange.h|sntp/exchange and sntp/reply include each other (src/sntp/reply.cpp:@)"
     "clockwin/drawn_buttons.cpp|clockwin/display.h|src/clockwin/drawn_buttons.cpp:@: include loop through clockwin/drawn_buttons -> clockwin/display"
@@ -22,7 +24,8 @@ for i in "${!rows[@]}"; do
     mkdir -p "$tree" && cp -r "$root/src" "$tree/src"
     mkdir -p "$(dirname "$tree/src/$file")"
     touch "$tree/src/$file"
-    echo "#include \"$include\"" >>"$tree/src/$file"
+    [[ $include == [\"\<]* ]] || include="\"$include\""
+    echo "#include $include" >>"$tree/src/$file"
     expected=${expected//@/$(wc -l <"$tree/src/$file")}
     if output=$(bash "$check" "$tree" 2>&1); then
         echo "FAIL: $file including $include passed the check"; failed=1
