@@ -149,6 +149,14 @@ void SetControlsEnabled(int enable)
     UpdateToolTipText(enable ? RunToolText : StopToolText);
 }
 
+// The clock window's controls, and for a server test the server page's too.
+static void EnableQueryControls(int enable, SyncState state)
+{
+    SetControlsEnabled(enable);
+    if (state == TestQuerying)
+        SyncServices.setTestControlsEnabled(enable);
+}
+
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
@@ -156,18 +164,14 @@ int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
         return -1;
     StatusHold = -1;
     SetStatusText("サーバーとの通信中...");
-    SetControlsEnabled(0);
-    if (state == TestQuerying)
-        SyncServices.setTestControlsEnabled(0);
+    EnableQueryControls(0, state);
     EnterState(state);
     // The repaints these changes cause are done now, not while the reply waits.
     if (ClockWindow)
         RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (SyncServices.sendRequest() == 0)
         return 0;
-    SetControlsEnabled(1);
-    if (state == TestQuerying)
-        SyncServices.setTestControlsEnabled(1);
+    EnableQueryControls(1, state);
     return -1;
 }
 
