@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Saves PNGs of both looks of the clock window under build/screenshots/: each look is shown alone
-# on a Wine virtual desktop of the X display (so Wine draws the caption) and captured with import.
+# Saves PNGs of both looks of the clock window under build/screenshots/, at 96 DPI and at 144 DPI
+# (150 % display scaling): each look is shown alone on a Wine virtual desktop of the X display (so
+# Wine draws the caption) and captured with import.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 export DISPLAY="${DISPLAY:-:99}"
@@ -16,11 +17,13 @@ size="$(xdpyinfo | awk '/dimensions:/ { print $2 }' | head -1)"
 restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 || true; }
 trap restore EXIT
 
-# shoot LOOK: the driver holds the look for 10 seconds; the capture is taken after 4 and cut to
-# the corner where the driver puts the window.
+# shoot LOOK DPI: the driver holds the look for 10 seconds; the capture is taken after 4 and cut
+# to the corner where the driver puts the window, a corner as much larger as the scaling.
 shoot() {
-    local look="$1" desk="vmshot-$1-$$" id="" pid
-    "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 &
+    local look="$1" dpi="$2" desk="vmshot-$1-$2-$$" id="" pid name="$1"
+    [ "$dpi" = 96 ] || name="$look-$dpi"
+    bash "$VM_ROOT/scripts/with-dpi.sh" "$dpi" \
+        "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 1 50); do
         id="$(xdotool search --name "^$desk - " 2>/dev/null | head -1 || true)"
@@ -33,10 +36,12 @@ shoot() {
         return 1
     fi
     sleep 4
-    import -window "$id" -crop 480x200+0+0 +repage "$out/$look.png"
+    import -window "$id" -crop "$((480 * dpi / 96))x$((200 * dpi / 96))+0+0" +repage "$out/$name.png"
     wait "$pid" || true
-    echo "$out/$look.png"
+    echo "$out/$name.png"
 }
 
-shoot standard
-shoot bar
+for dpi in 96 144; do
+    shoot standard "$dpi"
+    shoot bar "$dpi"
+done

@@ -8,6 +8,7 @@
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
+#include "clockwin/scaling.h"
 #include "resource.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
@@ -93,6 +94,19 @@ static LRESULT OnDestroy(void)
     return 0;
 }
 
+// The window moved to a monitor of another scaling, or the scaling changed: the layout is built
+// again at the new DPI where Windows suggests, as a change of look keeps the server list, the
+// selection, the status and the state machine. The window keeps its own size for that DPI.
+static LRESULT OnDpiChanged(HWND window, WPARAM wParam, const RECT *suggested)
+{
+    RelayoutClockForDpi(HIWORD(wParam));
+    ShowControlsForState();
+    if (suggested)
+        SetWindowPos(window, NULL, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(window, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return 0;
+}
+
 static void OnServerSwitch(void)
 {
     EnterState(Idle);
@@ -141,6 +155,7 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return 0;
         break;
     case WM_TIMER: OnTimer(window); return 0;
+    case WM_DPICHANGED: return OnDpiChanged(window, wParam, (const RECT *)lParam);
     case WM_CTLCOLORSTATIC: {
         HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);
         if (brush)

@@ -149,6 +149,12 @@ void SetControlsEnabled(int enable)
     UpdateToolTipText(enable ? RunToolText : StopToolText);
 }
 
+void ShowControlsForState(void)
+{
+    if (CurrentState == Querying || CurrentState == TestQuerying)
+        SetControlsEnabled(0);
+}
+
 // The clock window's controls, and for a server test the server page's too.
 static void EnableQueryControls(int enable, SyncState state)
 {

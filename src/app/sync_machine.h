@@ -40,6 +40,8 @@ void BeginStartDelay(void);
 void SelectNextServer(void);
 const char *SelectedServerName(void);
 void SetControlsEnabled(int enable);
+// Freshly built controls as the current state wants them: held while a query is under way.
+void ShowControlsForState(void);
 
 // Shared steps, also used by the window procedure and the tests.
 void UpdateToolTipText(const char *text);

@@ -19,11 +19,6 @@ static void SetFieldFont(HWND field, HFONT font)
     if (field) SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
 }
 
-static HFONT DefaultGuiFont(void)
-{
-    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-}
-
 // Shows a status-like text (status or leap notice) in the field of the current look.
 static void ShowInStatusPlace(const char *text)
 {
@@ -32,7 +27,7 @@ static void ShowInStatusPlace(const char *text)
         return;
     }
     if (!DisplayField) return;
-    SetFieldFont(DisplayField, DefaultGuiFont());
+    SetFieldFont(DisplayField, ControlFont());
     SetWindowTextA(DisplayField, text);
 }
 
@@ -98,7 +93,7 @@ void ShowDateTime(void)
     SetWindowTextA(DisplayField, text);
 }
 
-void RefreshClockDisplay(void)
+void ShowClockFields(void)
 {
     int leapDue = LeapNoticeSeconds != 0 && (LeapNoticeSeconds & 2) == 0;
     if (ClockLook() == StandardStyle) {
@@ -114,6 +109,11 @@ void RefreshClockDisplay(void)
     } else {
         ShowDateTime();
     }
+}
+
+void RefreshClockDisplay(void)
+{
+    ShowClockFields();
     if (StatusHold != 0) --StatusHold;
     if (LeapNoticeSeconds != 0) --LeapNoticeSeconds;
 }
@@ -123,7 +123,7 @@ void ApplyClockAppearance(void)
     // The new font and brush are in place before the old ones go, so no field ever refers to a
     // deleted object; a font that cannot be made leaves the field with the system font.
     HFONT oldFont = ClockFont;
-    LOGFONTA description = MakeClockFont(&Settings.Font);
+    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, LayoutDpi());
     ClockFont = CreateClockFont(&description);
     SetFieldFont(ClockLook() == StandardStyle ? TimeField : DisplayField, ClockFont);
     if (oldFont) DeleteObject(oldFont);
@@ -140,5 +140,11 @@ void ApplyClockAppearance(void)
 void RebuildClockLayout(void)
 {
     CopyWholeCharacters(StatusText, sizeof StatusText, VersionText);
-    RebuildLayoutKeepingServers();
+    RebuildLayoutKeepingServers(LayoutDpi());
+}
+
+void RelayoutClockForDpi(int dpi)
+{
+    RebuildLayoutKeepingServers(dpi);
+    ShowClockFields();
 }

@@ -13,9 +13,13 @@ void ShowStatusText(void);
 void ShowDateTime(void);
 void ShowLeapNotice(void);
 void RefreshClockDisplay(void);
+// Shows in the fields what the last refresh showed, without counting the hold or the notice down.
+void ShowClockFields(void);
 void ApplyClockAppearance(void);
 // Tears the layout down and builds it again for a changed look; the status starts from the version.
 void RebuildClockLayout(void);
+// Builds the layout again at a new DPI, keeping the server list, its selection and the status.
+void RelayoutClockForDpi(int dpi);
 
 // Replaceable by tests: the wall-clock time shown (default GetLocalTime).
 extern void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time);

@@ -4,8 +4,9 @@
 #include <commctrl.h>
 #include <string.h>
 #include "base/program.h"
-#include "resource.h"
 #include "base/settings.h"
+#include "clockwin/scaling.h"
+#include "resource.h"
 
 DrawnButton DrawnButtonTable[DrawnButtonCapacity] = {};
 int DrawnButtonCount = 0;
@@ -20,6 +21,8 @@ HBITMAP GlyphOptions = NULL;
 HBITMAP GlyphClose = NULL;
 HBITMAP GlyphNext = NULL;
 HBITMAP GlyphMinimize = NULL;
+
+static int ImageDpi = BaseDpi;  // the DPI the loaded images are scaled for
 
 static void ReleaseBitmap(HBITMAP *slot)
 {
@@ -52,6 +55,24 @@ void LoadBarImages(void)
     GlyphClose = LoadSection(IDB_GLYPH_CLOSE);
     GlyphNext = LoadSection(IDB_GLYPH_NEXT);
     GlyphMinimize = LoadSection(IDB_GLYPH_MINIMIZE);
+    ImageDpi = BaseDpi;
+}
+
+// Puts the image's copy at the DPI in its slot; an image that cannot be scaled stays as it is.
+static void ScaleSlot(HBITMAP *slot, int dpi)
+{
+    HBITMAP scaled = *slot ? ScaleImage(*slot, dpi) : NULL;
+    if (!scaled || scaled == *slot) return;
+    DeleteObject(*slot);
+    *slot = scaled;
+}
+
+void ScaleBarImages(int dpi)
+{
+    HBITMAP *slots[] = {&BarBackground, &FaceNormal, &FaceHover, &FacePressed, &ButtonMask, &GlyphRun,
+                        &GlyphStop, &GlyphOptions, &GlyphClose, &GlyphNext, &GlyphMinimize};
+    for (HBITMAP *slot : slots) ScaleSlot(slot, dpi);
+    ImageDpi = dpi;
 }
 
 void ReleaseGlyphImages(void)
@@ -220,12 +241,14 @@ int DrawDrawnButton(int id, const DRAWITEMSTRUCT *item)
         if (record->glyph) {
             BITMAP glyph;
             if (GetObjectA(record->glyph, sizeof glyph, &glyph)) {
+                // The pressed shift and the shadow's offset are one pixel at 96 DPI.
+                int step = ScaleForDpi(1, ImageDpi);
                 int x = (w - glyph.bmWidth) / 2, y = (h - glyph.bmHeight) / 2;
                 if (record->pressed) {
-                    ++x;
-                    ++y;
+                    x += step;
+                    y += step;
                 }
-                DrawGlyph(work, x + 1, y + 1, record->glyph, RGB(255, 255, 255));
+                DrawGlyph(work, x + step, y + step, record->glyph, RGB(255, 255, 255));
                 DrawGlyph(work, x, y, record->glyph,
                           IsWindowEnabled(record->window) ? RGB(0, 0, 0) : RGB(0x80, 0x80, 0x80));
             }

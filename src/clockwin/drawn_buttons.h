@@ -36,6 +36,8 @@ extern HBITMAP GlyphNext;       // 136
 extern HBITMAP GlyphMinimize;   // 137
 
 void LoadBarImages(void);
+// Replaces every loaded image by its copy at the DPI (the images are drawn for 96 DPI).
+void ScaleBarImages(int dpi);
 void ReleaseGlyphImages(void);
 void ReleaseFaceImages(void);           // faces and mask
 void ReleaseBarBackground(void);

@@ -6,6 +6,7 @@
 #include <string.h>
 #include "base/program.h"
 #include "clockwin/drawn_buttons.h"
+#include "clockwin/scaling.h"
 #include "resource.h"
 
 // Tools are registered with the full-size description the build's Windows version selects:
@@ -37,6 +38,8 @@ const char *const DefaultServers[4] = {
 };
 
 static int BuiltLook = -1;  // the look of the controls that exist, -1 when none are built
+static int BuiltDpi = BaseDpi;  // the DPI they were built for
+static HFONT ScaledGuiFont = NULL;  // the GUI font made for BuiltDpi, when it is not the system's
 
 enum : DWORD {
     StandardFrameStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,  // 0x00CA0000
@@ -54,16 +57,41 @@ int ClockLook(void)
     return Settings.FormStyle == 0 ? StandardStyle : MetallicBarStyle;
 }
 
+int LayoutDpi(void)
+{
+    return BuiltLook >= 0 ? BuiltDpi : WindowDpi(ClockWindow);
+}
+
+// A child at a place and size given for 96 DPI, scaled to the layout's DPI.
 static HWND CreateChild(const char *className, const char *text, DWORD style, int x, int y, int cx,
                         int cy, int id)
 {
-    return CreateWindowExA(0, className, text, style, x, y, cx, cy, ClockWindow,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance, NULL);
+    RECT at = ScaledRect(x, y, cx, cy, BuiltDpi);
+    return CreateWindowExA(0, className, text, style, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                           ClockWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance, NULL);
+}
+
+// The system's GUI font is made for the system DPI; a window standing at another DPI gets a copy
+// of it made for its own.
+static HFONT MakeControlFont(int dpi)
+{
+    int systemDpi = ScreenDpi();
+    LOGFONTA description;
+    if (dpi == systemDpi || !GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description))
+        return NULL;
+    description.lfHeight = MulDiv(description.lfHeight, dpi, systemDpi);
+    description.lfWidth = MulDiv(description.lfWidth, dpi, systemDpi);
+    return CreateFontIndirectA(&description);
+}
+
+HFONT ControlFont(void)
+{
+    return ScaledGuiFont ? ScaledGuiFont : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 static void SetDefaultGuiFont(HWND control)
 {
-    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 1);
+    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), 1);
 }
 
 // Replaces the frame style while keeping the window's visibility and minimised state, which
@@ -77,13 +105,15 @@ static void SetFrameStyle(DWORD style)
 
 int PointsToFontHeight(int points)
 {
-    HDC screen = GetDC(NULL);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(NULL, screen);
-    return -MulDiv(points, dpi, 72);
+    return -MulDiv(points, ScreenDpi(), 72);
 }
 
 LOGFONTA MakeClockFont(const FontSettings *font)
+{
+    return MakeClockFontForDpi(font, ScreenDpi());
+}
+
+LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi)
 {
     LOGFONTA description;
     memset(&description, 0, sizeof description);
@@ -91,7 +121,7 @@ LOGFONTA MakeClockFont(const FontSettings *font)
     memcpy(name, font->Name, sizeof font->Name);
     name[sizeof font->Name] = '\0';
     CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, name);
-    description.lfHeight = PointsToFontHeight(font->Size);
+    description.lfHeight = -MulDiv(font->Size, dpi, 72);
     description.lfWeight = font->Bold ? FW_BOLD : 0;
     description.lfItalic = font->Italic ? 1 : 0;
     description.lfUnderline = font->Underline ? 1 : 0;
@@ -100,12 +130,12 @@ LOGFONTA MakeClockFont(const FontSettings *font)
     return description;
 }
 
-static HFONT MakeStatusFont(void)
+static HFONT MakeStatusFont(int dpi)
 {
     LOGFONTA description;
     memset(&description, 0, sizeof description);
     CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, StatusFaceName);
-    description.lfHeight = PointsToFontHeight(8);
+    description.lfHeight = -MulDiv(8, dpi, 72);
     description.lfCharSet = SHIFTJIS_CHARSET;
     return CreateFontIndirectA(&description);
 }
@@ -149,8 +179,10 @@ void DestroyToolTips(void)
 
 void SetClientSize(HWND window, int cx, int cy)
 {
-    int width = cx + 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    int height = cy + 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    // The system draws the frame at the DPI the window stands at.
+    int dpi = WindowDpi(window);
+    int width = cx + 2 * SystemMetricForDpi(SM_CXDLGFRAME, dpi);
+    int height = cy + 2 * SystemMetricForDpi(SM_CYDLGFRAME, dpi) + SystemMetricForDpi(SM_CYCAPTION, dpi);
     // The frame may just have changed with the style: let the system recompute it.
     SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 }
@@ -164,7 +196,8 @@ void FitComboDropWidth(HWND combo, HFONT font)
     HDC dc = GetDC(combo);
     if (!dc) return;
     HGDIOBJ previous = SelectObject(dc, font);
-    int extra = GetSystemMetrics(SM_CXVSCROLL) + 10;
+    int dpi = LayoutDpi();
+    int extra = SystemMetricForDpi(SM_CXVSCROLL, dpi) + ScaleForDpi(10, dpi);
     int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         char *text = CopyComboEntry(combo, static_cast<WPARAM>(i));
@@ -195,7 +228,7 @@ static void CreateServerCombo(void)
     SetDefaultGuiFont(ServerCombo);
     if (LoadServerList(ServerCombo) <= 0) AddDefaultServers(ServerCombo);
     SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
-    FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    FitComboDropWidth(ServerCombo, ControlFont());
 }
 
 static void BuildStandardLayout(void)
@@ -212,22 +245,24 @@ static void BuildStandardLayout(void)
     AddToolTip(RunButton, "時刻合わせ", IDC_RUN_BUTTON);
     CreateServerCombo();
     AddToolTip(ServerCombo, "NTPサーバー", IDC_SERVER_COMBO);
-    LOGFONTA description = MakeClockFont(&Settings.Font);
+    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
     ClockFont = CreateClockFont(&description);
     if (TimeField && ClockFont) SendMessageA(TimeField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
-    StatusFont = MakeStatusFont();
+    StatusFont = MakeStatusFont(BuiltDpi);
     if (StatusField && StatusFont) SendMessageA(StatusField, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), 1);
     BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
-    SetClientSize(ClockWindow, 305, 96);
+    SetClientSize(ClockWindow, ScaleForDpi(305, BuiltDpi), ScaleForDpi(96, BuiltDpi));
 }
 
 static void BuildBarLayout(void)
 {
     SetFrameStyle(BarFrameStyle);
     LoadBarImages();
+    // The bar is as high as its background tile; the images are drawn for 96 DPI.
     int height = 32;
     BITMAP tile;
     if (BarBackground && GetObjectA(BarBackground, sizeof tile, &tile)) height = tile.bmHeight;
+    ScaleBarImages(BuiltDpi);
 
     struct ButtonRow {
         HWND *slot;
@@ -251,22 +286,30 @@ static void BuildBarLayout(void)
     }
     DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 5, 4, 250, height - 8, IDC_DISPLAY_FIELD);
     BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
-    LOGFONTA description = MakeClockFont(&Settings.Font);
+    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
     ClockFont = CreateClockFont(&description);
     if (DisplayField && ClockFont) SendMessageA(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     CreateServerCombo();
-    SetWindowPos(ClockWindow, NULL, 0, 0, 397, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowPos(ClockWindow, NULL, 0, 0, ScaleForDpi(397, BuiltDpi), ScaleForDpi(height, BuiltDpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
-void BuildClockLayout(void)
+static void BuildLayoutAtDpi(int dpi)
 {
     if (!ClockWindow) return;
     if (BuiltLook >= 0) TearDownClockLayout();
     BuiltLook = Settings.FormStyle == 0 ? StandardStyle : MetallicBarStyle;
+    BuiltDpi = dpi > 0 ? dpi : BaseDpi;
+    ScaledGuiFont = MakeControlFont(BuiltDpi);
     if (BuiltLook == StandardStyle)
         BuildStandardLayout();
     else
         BuildBarLayout();
+}
+
+void BuildClockLayout(void)
+{
+    BuildLayoutAtDpi(WindowDpi(ClockWindow));
 }
 
 static void DestroyControl(HWND *slot)
@@ -303,6 +346,7 @@ void TearDownClockLayout(void)
     DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&BackgroundBrush));
     DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&ClockFont));
     DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&StatusFont));
+    DeleteGdiObject(reinterpret_cast<HGDIOBJ *>(&ScaledGuiFont));
     ReleaseBarBackground();
     BuiltLook = -1;
 }
@@ -342,18 +386,18 @@ static void RestoreServerList(ServerListCopy *copy)
             copy->selected = 0;
         }
         SendMessageA(ServerCombo, CB_SETCURSEL, static_cast<WPARAM>(copy->selected), 0);
-        FitComboDropWidth(ServerCombo, static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+        FitComboDropWidth(ServerCombo, ControlFont());
     }
     for (int i = 0; i < copy->count; ++i) free(copy->names[i]);
     copy->count = 0;
 }
 
-void RebuildLayoutKeepingServers(void)
+void RebuildLayoutKeepingServers(int dpi)
 {
     ServerListCopy servers;
     int carried = CopyServerList(&servers);
     TearDownClockLayout();
-    BuildClockLayout();
+    BuildLayoutAtDpi(dpi);
     if (carried) RestoreServerList(&servers);
 }
 

@@ -25,16 +25,25 @@ extern const char *const DefaultServers[4];
 
 void BuildClockLayout(void);
 void TearDownClockLayout(void);
-// Tears down and builds again for the current FormStyle; the server list in use (entries and
-// selection) is carried over instead of being read from the file again.
-void RebuildLayoutKeepingServers(void);
+// Tears down and builds again for the current FormStyle at a DPI; the server list in use (entries
+// and selection) is carried over instead of being read from the file again.
+void RebuildLayoutKeepingServers(int dpi);
+// The DPI the controls are built for (the window's before they are built). Every size the
+// layout gives is for 96 DPI and is scaled to it.
+int LayoutDpi(void);
+// The clock font's description at the screen's DPI (for the font dialog), or at a given one.
 LOGFONTA MakeClockFont(const FontSettings *font);
+LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi);
 int PointsToFontHeight(int points);
+// The font of the buttons and the server selector: the GUI font at the layout's DPI.
+HFONT ControlFont(void);
 void FitComboDropWidth(HWND combo, HFONT font);
 HWND AddToolTip(HWND control, const char *text, UINT toolId);
 // The full-size tool description (48 bytes) of a control, as registered and as updated later.
 TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId);
 void DestroyToolTips(void);
+// Sizes the window around a client area of cx by cy pixels, its frame as the system draws it at
+// the window's DPI.
 void SetClientSize(HWND window, int cx, int cy);
 
 // The colour rule for WM_CTLCOLORSTATIC: the brush to answer with, or null for default handling.

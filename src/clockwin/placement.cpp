@@ -2,6 +2,7 @@
 #include "clockwin/placement.h"
 #include "base/program.h"
 #include "base/settings.h"
+#include "clockwin/scaling.h"
 
 RECT CreationRect = {0, 0, 0, 0};
 
@@ -107,7 +108,7 @@ void DragMove(HWND window, int x, int y)
     if (!GetWindowRect(window, &frame)) return;
     // The mouse is captured, so it may be left of or above the window: signed 16-bit values.
     int limitX = GetSystemMetrics(SM_CXFULLSCREEN);
-    int limitY = GetSystemMetrics(SM_CYFULLSCREEN) + GetSystemMetrics(SM_CYCAPTION);
+    int limitY = GetSystemMetrics(SM_CYFULLSCREEN) + SystemMetricForDpi(SM_CYCAPTION, WindowDpi(window));
     POINT at = DragTarget(&frame, static_cast<short>(x), static_cast<short>(y), AnchorX, AnchorY, limitX, limitY);
     SetWindowPos(window, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }

@@ -7,12 +7,15 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include "app/sync_machine.h"
 #include "base/program.h"
 #include "clockwin/clock_host.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/layout.h"
+#include "clockwin/scaling.h"
 #include "base/settings.h"
+#include "sntp/reply.h"
 #include "support/process_counts.h"
 
 namespace {
@@ -406,6 +409,82 @@ TEST_F(LayoutTest, ChangeOfLookCarriesTheListInUseOrTheDefaults)
         RebuildClockLayout();
         EXPECT_EQ(row.expected, ComboEntries());
         EXPECT_EQ(0, SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
+    }
+}
+
+RECT ClientRectOf(HWND control)
+{
+    RECT frame;
+    GetWindowRect(control, &frame);
+    MapWindowPoints(NULL, ClockWindow, reinterpret_cast<POINT *>(&frame), 2);
+    return frame;
+}
+
+// A change of DPI builds the same picture larger (every size scaled by its edges, the regions
+// traced from the scaled mask) where Windows suggests, while a query goes on with its server.
+TEST_F(LayoutTest, ChangeOfDpiScalesTheLayoutAndKeepsTheQuery)
+{
+    struct Row {
+        int look, dpi;
+        SIZE size;          // standard: the client area; bar: the window
+        RECT display, run;  // client coordinates
+    } rows[] = {
+        {0, 96, {305, 96}, {8, 8, 297, 56}, {248, 64, 297, 88}},
+        {0, 120, {381, 120}, {10, 10, 371, 70}, {310, 80, 371, 110}},
+        {0, 144, {458, 144}, {12, 12, 446, 84}, {372, 96, 446, 132}},
+        {0, 192, {610, 192}, {16, 16, 594, 112}, {496, 128, 594, 176}},
+        {1, 96, {397, 32}, {5, 4, 255, 28}, {287, 0, 311, 32}},
+        {1, 120, {496, 40}, {6, 5, 319, 35}, {359, 0, 389, 40}},
+        {1, 144, {596, 48}, {8, 6, 383, 42}, {431, 0, 467, 48}},
+        {1, 192, {794, 64}, {10, 8, 510, 56}, {574, 0, 622, 64}},
+    };
+    RECT disc96 = {0, 0, 0, 0};
+    LeapNoticeSeconds = 0;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.dpi);
+        Settings.FormStyle = row.look;
+        BuildClockLayout();
+        SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("b.example"));
+        SendMessageA(ServerCombo, CB_SETCURSEL, 4, 0);
+        SetStatusText("サーバーとの通信中...");
+        StatusHold = -1;
+        SetControlsEnabled(0);
+        EnterState(Querying);
+        RECT suggested = {100, 50, 900, 350};
+        SendMessageA(ClockWindow, WM_DPICHANGED, MAKEWPARAM(row.dpi, row.dpi), reinterpret_cast<LPARAM>(&suggested));
+
+        EXPECT_EQ(row.dpi, LayoutDpi());
+        RECT frame, client;
+        GetWindowRect(ClockWindow, &frame);
+        GetClientRect(ClockWindow, &client);
+        EXPECT_EQ(100, frame.left);
+        EXPECT_EQ(50, frame.top);
+        RECT measured = row.look ? frame : client;
+        EXPECT_EQ(row.size.cx, measured.right - measured.left);
+        EXPECT_EQ(row.size.cy, measured.bottom - measured.top);
+        RECT display = ClientRectOf(DisplayField), run = ClientRectOf(RunButton);
+        EXPECT_TRUE(EqualRect(&row.display, &display));
+        EXPECT_TRUE(EqualRect(&row.run, &run));
+        for (int i = 0; i < DrawnButtonCount; ++i) {
+            RECT disc;
+            ASSERT_NE(ERROR, GetWindowRgnBox(DrawnButtonTable[i].window, &disc));
+            if (row.dpi == 96) disc96 = disc;
+            int slack = row.dpi % 96 ? 1 : 0;  // whole factors repeat pixels exactly
+            EXPECT_NEAR(ScaleForDpi(disc96.left, row.dpi), disc.left, slack);
+            EXPECT_NEAR(ScaleForDpi(disc96.top, row.dpi), disc.top, slack);
+            EXPECT_NEAR(ScaleForDpi(disc96.right, row.dpi), disc.right, slack);
+            EXPECT_NEAR(ScaleForDpi(disc96.bottom, row.dpi), disc.bottom, slack);
+        }
+        EXPECT_EQ(5u, ComboEntries().size());
+        EXPECT_EQ(4, SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
+        EXPECT_EQ(Querying, CurrentState);
+        EXPECT_FALSE(IsWindowEnabled(OptionsButton));
+        if (row.look == StandardStyle) {
+            char status[64] = "";
+            GetWindowTextA(StatusField, status, sizeof status);
+            EXPECT_STREQ("サーバーとの通信中...", status);
+        }
+        EnterState(Idle);
     }
 }
 
