@@ -9,6 +9,14 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 server=127.0.0.5                        # no other test uses it
 
 if [ "${1:-}" != --run ]; then
+    # It imports system DLLs only, and the DPI functions of newer Windows not at all: it looks
+    # them up at run time, so it starts on systems without them.
+    imports="$(i686-w64-mingw32-objdump -p "$VM_PRODUCT_BUILD/vellmarin.exe")"
+    dlls="$(awk '/DLL Name:/ { print toupper($3) }' <<<"$imports" | sort | tr '\n' ' ')"
+    if [ "$dlls" != "COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL WS2_32.DLL " ] ||
+        grep -q 'ForDpi\|DpiFor\|DpiAwareness' <<<"$imports"; then
+        echo "FAIL: the exe imports more than the system DLLs of every Windows: $dlls"; exit 1
+    fi
     # One run at a time on this machine (its server address, its prefix); what it starts in the
     # background does not inherit the lock.
     exec 7>/tmp/vellmarin-smoke.lock
