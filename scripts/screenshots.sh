@@ -14,7 +14,7 @@ mkdir -p "$out"
 # The virtual desktop takes the X screen's size: Wine records a desktop's size as the display
 # size of the whole prefix, which other programs then see. The driver's "reset" restores it.
 size="$(xdpyinfo | awk '/dimensions:/ { print $2 }' | head -1)"
-restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 || true; }
+restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 9>&- || true; }
 trap restore EXIT
 
 # shoot LOOK DPI: the driver holds the look for 10 seconds; the capture is taken after 4 and cut
@@ -23,7 +23,7 @@ shoot() {
     local look="$1" dpi="$2" desk="vmshot-$1-$2-$$" id="" pid name="$1"
     [ "$dpi" = 96 ] || name="$look-$dpi"
     bash "$VM_ROOT/scripts/with-dpi.sh" "$dpi" \
-        "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 &
+        "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 9>&- &
     pid=$!
     for _ in $(seq 1 50); do
         id="$(xdotool search --name "^$desk - " 2>/dev/null | head -1 || true)"
@@ -41,6 +41,9 @@ shoot() {
     echo "$out/$name.png"
 }
 
+# The scaling is the prefix's: no test run of any checkout may start a program meanwhile.
+exec 9>/tmp/vellmarin-port123.lock
+flock 9
 for dpi in 96 144; do
     shoot standard "$dpi"
     shoot bar "$dpi"

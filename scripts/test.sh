@@ -22,6 +22,8 @@ cd "$VM_BUILD"
 # other checkouts on this machine: one test run at a time.
 exec 9>/tmp/vellmarin-port123.lock
 flock 9
+# A run at another display scaling that was killed may have left its LogPixels in the prefix.
+"$VM_WINE" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f </dev/null >/dev/null 2>&1 9>&- || true
 # Two at a time: the tests in the shared prefix one after another (CTest's lock "prefix"), the
 # emulated run of the product beside them. They do not inherit the lock: a Wine server or service
 # one of them starts could outlive the run and hold it.

@@ -94,15 +94,17 @@ static LRESULT OnDestroy(void)
     return 0;
 }
 
-// The window moved to a monitor of another scaling, or the scaling changed: the layout is built
-// again at the new DPI where Windows suggests, as a change of look keeps the server list, the
-// selection, the status and the state machine. The window keeps its own size for that DPI.
+// The window moved to a monitor of another scaling, or the scaling changed: it takes the
+// rectangle Windows suggests (so it stays on that monitor), and the layout is built again there
+// at the new DPI, keeping as a change of look does the server list, the selection, the status and
+// the state machine; the layout's own size then only mends the rounding.
 static LRESULT OnDpiChanged(HWND window, WPARAM wParam, const RECT *suggested)
 {
+    if (suggested)
+        SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     RelayoutClockForDpi(HIWORD(wParam));
     ShowControlsForState();
-    if (suggested)
-        SetWindowPos(window, NULL, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawWindow(window, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
     return 0;
 }

@@ -184,7 +184,7 @@ void SetClientSize(HWND window, int cx, int cy)
     int width = cx + 2 * SystemMetricForDpi(SM_CXDLGFRAME, dpi);
     int height = cy + 2 * SystemMetricForDpi(SM_CYDLGFRAME, dpi) + SystemMetricForDpi(SM_CYCAPTION, dpi);
     // The frame may just have changed with the style: let the system recompute it.
-    SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowPos(window, NULL, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void FitComboDropWidth(HWND combo, HFONT font)
@@ -291,7 +291,7 @@ static void BuildBarLayout(void)
     if (DisplayField && ClockFont) SendMessageA(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     CreateServerCombo();
     SetWindowPos(ClockWindow, NULL, 0, 0, ScaleForDpi(397, BuiltDpi), ScaleForDpi(height, BuiltDpi),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 static void BuildLayoutAtDpi(int dpi)

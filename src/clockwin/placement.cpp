@@ -2,6 +2,8 @@
 #include "clockwin/placement.h"
 #include "base/program.h"
 #include "base/settings.h"
+#include "clockwin/display.h"
+#include "clockwin/layout.h"
 #include "clockwin/scaling.h"
 
 RECT CreationRect = {0, 0, 0, 0};
@@ -53,17 +55,28 @@ int StartPosition(int position, int left, int top, int width, int height, const 
 void PlaceClockWindow(void)
 {
     if (!ClockWindow) return;
-    RECT frame, workArea;
-    GetWindowRect(ClockWindow, &frame);
+    RECT workArea;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) {
         workArea.left = workArea.top = 0;
         workArea.right = GetSystemMetrics(SM_CXSCREEN);
         workArea.bottom = GetSystemMetrics(SM_CYSCREEN);
     }
-    POINT at;
-    if (StartPosition(Settings.Position, Settings.Left, Settings.Top, frame.right - frame.left,
-                      frame.bottom - frame.top, &workArea, &at))
+    // A move onto a monitor of another scaling lays the window out again there (through
+    // WM_DPICHANGED, or here where that did not come), at another size: that size is placed once more.
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT frame, now;
+        GetWindowRect(ClockWindow, &frame);
+        POINT at;
+        if (!StartPosition(Settings.Position, Settings.Left, Settings.Top, frame.right - frame.left,
+                           frame.bottom - frame.top, &workArea, &at))
+            return;
         SetWindowPos(ClockWindow, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        int dpi = WindowDpi(ClockWindow);
+        if (dpi != LayoutDpi()) RelayoutClockForDpi(dpi);
+        GetWindowRect(ClockWindow, &now);
+        if (now.right - now.left == frame.right - frame.left && now.bottom - now.top == frame.bottom - frame.top)
+            return;
+    }
 }
 
 void ApplyTopmost(int topmost)
@@ -108,7 +121,7 @@ void DragMove(HWND window, int x, int y)
     if (!GetWindowRect(window, &frame)) return;
     // The mouse is captured, so it may be left of or above the window: signed 16-bit values.
     int limitX = GetSystemMetrics(SM_CXFULLSCREEN);
-    int limitY = GetSystemMetrics(SM_CYFULLSCREEN) + SystemMetricForDpi(SM_CYCAPTION, WindowDpi(window));
+    int limitY = GetSystemMetrics(SM_CYFULLSCREEN) + GetSystemMetrics(SM_CYCAPTION);
     POINT at = DragTarget(&frame, static_cast<short>(x), static_cast<short>(y), AnchorX, AnchorY, limitX, limitY);
     SetWindowPos(window, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
