@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Saves PNGs of both looks of the clock window under build/screenshots/, at 96 DPI and at 144 DPI
-# (150 % display scaling): each look is shown alone on a Wine virtual desktop of the X display (so
-# Wine draws the caption) and captured with import.
+# Saves PNGs of both looks of the clock window and of the property sheet's communication page under
+# build/screenshots/, at 96 DPI and at 144 DPI (150 % display scaling): each is shown alone on a
+# Wine virtual desktop of the X display (so Wine draws the caption) and captured with import.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 export DISPLAY="${DISPLAY:-:99}"
 
-cmake --build "$VM_BUILD" --target clockwin_shot -j2 >/dev/null
+cmake --build "$VM_BUILD" --target clockwin_shot sheet_shot -j2 >/dev/null
 exe="$VM_BUILD/tests/clockwin/clockwin_shot.exe"
+sheet="$VM_BUILD/tests/sheet/sheet_shot.exe"
 out="$VM_BUILD/screenshots"
 mkdir -p "$out"
 
@@ -17,13 +18,15 @@ size="$(xdpyinfo | awk '/dimensions:/ { print $2 }' | head -1)"
 restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 9>&- || true; }
 trap restore EXIT
 
-# shoot LOOK DPI: the driver holds the look for 10 seconds; the capture is taken after 4 and cut
-# to the corner where the driver puts the window, a corner as much larger as the scaling.
+# shoot LOOK DPI [NAME DRIVER WIDTH HEIGHT]: the driver (the clock's unless given) holds LOOK for
+# 10 seconds; the capture is taken after 4 and cut to the corner where the driver puts the window,
+# WIDTH x HEIGHT at 96 DPI (480 x 200 unless given), as much larger as the scaling.
 shoot() {
-    local look="$1" dpi="$2" desk="vmshot-$1-$2-$$" id="" pid name="$1"
-    [ "$dpi" = 96 ] || name="$look-$dpi"
+    local look="$1" dpi="$2" desk="vmshot-$1-$2-$$" id="" pid name="${3:-$1}" driver="${4:-$exe}"
+    local width="${5:-480}" height="${6:-200}"
+    [ "$dpi" = 96 ] || name="$name-$dpi"
     bash "$VM_ROOT/scripts/with-dpi.sh" "$dpi" \
-        "$VM_WINE" explorer "/desktop=$desk,$size" "$exe" "$look" 10 </dev/null >/dev/null 2>&1 9>&- &
+        "$VM_WINE" explorer "/desktop=$desk,$size" "$driver" "$look" 10 </dev/null >/dev/null 2>&1 9>&- &
     pid=$!
     for _ in $(seq 1 50); do
         id="$(xdotool search --name "^$desk - " 2>/dev/null | head -1 || true)"
@@ -36,7 +39,7 @@ shoot() {
         return 1
     fi
     sleep 4
-    import -window "$id" -crop "$((480 * dpi / 96))x$((200 * dpi / 96))+0+0" +repage "$out/$name.png"
+    import -window "$id" -crop "$((width * dpi / 96))x$((height * dpi / 96))+0+0" +repage "$out/$name.png"
     wait "$pid" || true
     echo "$out/$name.png"
 }
@@ -47,4 +50,5 @@ flock 9
 for dpi in 96 144; do
     shoot standard "$dpi"
     shoot bar "$dpi"
+    shoot 2 "$dpi" sheet-comm "$sheet" 420 460      # the page with the up-down controls
 done

@@ -245,7 +245,7 @@ void makeFaces(const std::vector<std::vector<bool>> &mask)
     if (made != 3) fail("faces: expected three faces");
 }
 
-// A two-image icon (32 x 32 and 16 x 16), 32 bits per pixel with its transparency mask.
+// An icon of every picture in the definition, 32 bits per pixel with its transparency mask.
 void makeIcon()
 {
     std::vector<std::string> lines = readLines("clock_icon.txt");

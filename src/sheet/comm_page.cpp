@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include "sheet/sheet_pages.h"
 #include "base/settings.h"
+#include "clockwin/scaling.h"
 #include "resource.h"
 
 struct NumberBox {
@@ -24,6 +25,9 @@ static const NumberBox NumberBoxes[] = {
     {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, "10"},
     {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
 };
+
+// The width of an up-down control beside its box at 96 DPI.
+enum { SpinWidth = 16 };
 
 static HWND CommPage = NULL;
 static int CommPageReady = 0;
@@ -59,10 +63,34 @@ static void ShowNumber(HWND page, int editId, int value)
     SetDlgItemTextA(page, editId, text);
 }
 
+// An up-down control sizes itself when it attaches to its box, and some common controls give it
+// the same pixel width at every DPI (16 in Wine's): too narrow for the page's font when scaled
+// up. Such a control widens to its width at the page's DPI over the right end of its box, its own
+// right edge and the box's left edge staying where they are.
+static void FitSpinToDpi(HWND page, const NumberBox &box, int dpi)
+{
+    HWND spin = GetDlgItem(page, box.spinId);
+    HWND edit = GetDlgItem(page, box.editId);
+    RECT spinRect, editRect;
+    if (!spin || !edit || !GetWindowRect(spin, &spinRect) || !GetWindowRect(edit, &editRect))
+        return;
+    MapWindowPoints(NULL, page, (POINT *)&spinRect, 2);
+    int width = ScaleForDpi(SpinWidth, dpi);
+    int extra = width - (spinRect.right - spinRect.left);
+    if (extra <= 0)
+        return;
+    SetWindowPos(edit, NULL, 0, 0, editRect.right - editRect.left - extra, editRect.bottom - editRect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(spin, NULL, spinRect.left - extra, spinRect.top, width, spinRect.bottom - spinRect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 static void InitCommPage(HWND page)
 {
     CommPage = page;
+    int dpi = WindowDpi(page);
     for (const NumberBox &box : NumberBoxes) {
+        FitSpinToDpi(page, box, dpi);
         ShowNumber(page, box.editId, *box.field);
         SendDlgItemMessageA(page, box.editId, EM_LIMITTEXT, (WPARAM)box.textLimit, 0);
         SendDlgItemMessageA(page, box.spinId, UDM_SETRANGE32, (WPARAM)box.lowest, (LPARAM)box.highest);

@@ -198,9 +198,10 @@ TEST(GeneratedImages, MaskGlyphsAndFacesMatchTheirDefinitions)
     DeleteObject(mask);
 }
 
-TEST(GeneratedImages, IconHasBothSizes)
+// The sizes the icon is shown at, 96 DPI's and 144 DPI's: each its own picture, not a stretched one.
+TEST(GeneratedImages, IconHasEverySize)
 {
-    for (int size : {32, 16}) {
+    for (int size : {32, 16, 48, 24}) {
         HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK), IMAGE_ICON, size, size, 0));
         ASSERT_NE(nullptr, icon) << size;
         ICONINFO info;
@@ -208,6 +209,12 @@ TEST(GeneratedImages, IconHasBothSizes)
         BITMAP colour;
         ASSERT_TRUE(GetObjectA(info.hbmColor, sizeof colour, &colour));
         EXPECT_EQ(size, colour.bmWidth);
+        HRSRC group = FindResourceA(NULL, MAKEINTRESOURCEA(IDI_CLOCK), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
+        int id = LookupIconIdFromDirectoryEx(static_cast<BYTE *>(LockResource(LoadResource(NULL, group))), TRUE,
+                                             size, size, LR_DEFAULTCOLOR);
+        HRSRC picture = FindResourceA(NULL, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3));        // RT_ICON
+        ASSERT_NE(nullptr, picture) << size;
+        EXPECT_EQ(size, static_cast<const BITMAPINFOHEADER *>(LockResource(LoadResource(NULL, picture)))->biWidth);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
         DestroyIcon(icon);
