@@ -33,7 +33,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     UseScratchIni("shot");
     memset(&Settings, 0, sizeof Settings);
     snprintf(Settings.Font.Name, sizeof Settings.Font.Name, "%s", "ＭＳ Ｐゴシック");
-    Settings.Font.Size = 20;
+    // The bar's field holds the default 20 points of the Windows face; the wider face standing in
+    // for it under Wine needs 16 to show the whole date and time, at every DPI.
+    Settings.Font.Size = bar ? 16 : 20;
     Settings.Font.Charset = SHIFTJIS_CHARSET;
     Settings.Font.Color = RGB(0, 0, 0);
     Settings.Font.BkColor = RGB(0, 255, 0);
