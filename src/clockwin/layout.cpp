@@ -103,9 +103,15 @@ static void SetFrameStyle(DWORD style)
     SetWindowLongA(ClockWindow, GWL_STYLE, static_cast<LONG>(style | kept));
 }
 
+// A character height of that many points at the DPI, negative as the font mapper wants it.
+static int FontHeightAtDpi(int points, int dpi)
+{
+    return -MulDiv(points, dpi, 72);
+}
+
 int PointsToFontHeight(int points)
 {
-    return -MulDiv(points, ScreenDpi(), 72);
+    return FontHeightAtDpi(points, ScreenDpi());
 }
 
 LOGFONTA MakeClockFont(const FontSettings *font)
@@ -121,7 +127,7 @@ LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi)
     memcpy(name, font->Name, sizeof font->Name);
     name[sizeof font->Name] = '\0';
     CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, name);
-    description.lfHeight = -MulDiv(font->Size, dpi, 72);
+    description.lfHeight = FontHeightAtDpi(font->Size, dpi);
     description.lfWeight = font->Bold ? FW_BOLD : 0;
     description.lfItalic = font->Italic ? 1 : 0;
     description.lfUnderline = font->Underline ? 1 : 0;
@@ -135,7 +141,7 @@ static HFONT MakeStatusFont(int dpi)
     LOGFONTA description;
     memset(&description, 0, sizeof description);
     CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, StatusFaceName);
-    description.lfHeight = -MulDiv(8, dpi, 72);
+    description.lfHeight = FontHeightAtDpi(8, dpi);
     description.lfCharSet = SHIFTJIS_CHARSET;
     return CreateFontIndirectA(&description);
 }

@@ -55,7 +55,8 @@ static BYTE Channel(uint32_t pixel, int shift)
     return static_cast<BYTE>(pixel >> shift);
 }
 
-// The colour at a point between pixel centres, mixed from the four pixels around it.
+// The colour at a point between pixel centres, mixed from the four pixels around it. Points past
+// the last centre take the edge pixel (x1 is then x0, and the fraction does not matter).
 static uint32_t Mixed(const uint32_t *in, int width, int height, double x, double y)
 {
     if (x < 0) x = 0;
@@ -65,8 +66,6 @@ static uint32_t Mixed(const uint32_t *in, int width, int height, double x, doubl
     if (y0 > height - 1) y0 = height - 1;
     int x1 = x0 + 1 < width ? x0 + 1 : x0, y1 = y0 + 1 < height ? y0 + 1 : y0;
     double fx = x - x0, fy = y - y0;
-    if (fx > 1) fx = 1;
-    if (fy > 1) fy = 1;
     uint32_t result = 0;
     for (int shift = 0; shift <= 16; shift += 8) {
         double top = Channel(in[y0 * width + x0], shift) * (1 - fx) + Channel(in[y0 * width + x1], shift) * fx;
