@@ -56,11 +56,21 @@ static void OnTimer(HWND window)
         TimerTick();
 }
 
+// A lookup has found the address the query asks: the status names it, painted before the request
+// goes out as the rest of the announcement was.
+static void NameLookedUpAddress(void)
+{
+    ShowQueryStatus();
+    if (ClockWindow)
+        RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 // Creation steps: the layout, the first display, the timer and the machine's first state,
 // then the start-up placement that the closing steps compare against.
 static LRESULT OnCreate(HWND window)
 {
     ClockWindow = window;
+    AnnounceLookedUpAddress = NameLookedUpAddress;
     BuildClockLayout();
     ShowDateTime();
     ArmClockTimer(window, DisplayClockNow());

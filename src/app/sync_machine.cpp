@@ -163,13 +163,21 @@ static void EnableQueryControls(int enable, SyncState state)
         SyncServices.setTestControlsEnabled(enable);
 }
 
+void ShowQueryStatus(void)
+{
+    char address[AddressTextSize], text[StatusTextSize];
+    AskedAddressText(address, sizeof address);
+    snprintf(text, sizeof text, "サーバーとの通信中...%s%s", address[0] ? " " : "", address);
+    SetStatusText(text);
+}
+
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
         return -1;
     StatusHold = -1;
-    SetStatusText("サーバーとの通信中...");
+    ShowQueryStatus();
     EnableQueryControls(0, state);
     EnterState(state);
     // The repaints these changes cause are done now, not while the reply waits.
@@ -177,6 +185,8 @@ int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
         RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (SyncServices.sendRequest() == 0)
         return 0;
+    // The announcement is taken back, so every path that started the query shows why it ended.
+    SetStatusText(ExchangeRecord.ResultMessage);
     EnableQueryControls(1, state);
     return -1;
 }
@@ -297,7 +307,7 @@ static void RetryDelayTick(void)
 {
     StateTicks += 1;
     if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
-        if (Settings.RotateServer)
+        if (Settings.RotateServer && !NameHasAddressesLeft())
             SelectNextServer();
         AutomaticAttempt();
     }

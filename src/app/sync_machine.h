@@ -50,6 +50,8 @@ void UpdateToolTipText(const char *text);
 // exchange stands between the send and the reply's notification. 0 under way; -1 ended at once,
 // with the controls as they were and the state for the caller to choose.
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state);
+// "サーバーとの通信中..." and, once the exchange knows it, the address it asks.
+void ShowQueryStatus(void);
 void ShowResult(void);
 void AutomaticAttempt(void);
 void AfterFailure(void);
