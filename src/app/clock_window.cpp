@@ -65,6 +65,24 @@ static void NameLookedUpAddress(void)
         RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+// The start-up placement may move the window onto a monitor of another scaling: it is laid out
+// again there (through WM_DPICHANGED, or here where that did not come), and the size that gives
+// is placed once more.
+static void PlaceAtStart(HWND window)
+{
+    RECT before, after;
+    GetWindowRect(window, &before);
+    if (!PlaceClockWindow())
+        return;
+    int dpi = WindowDpi(window);
+    if (dpi != LayoutDpi())
+        RelayoutClockForDpi(dpi);
+    GetWindowRect(window, &after);
+    if (after.right - after.left != before.right - before.left ||
+        after.bottom - after.top != before.bottom - before.top)
+        PlaceClockWindow();
+}
+
 // Creation steps: the layout, the first display, the timer and the machine's first state,
 // then the start-up placement that the closing steps compare against.
 static LRESULT OnCreate(HWND window)
@@ -77,7 +95,7 @@ static LRESULT OnCreate(HWND window)
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");
-    PlaceClockWindow();
+    PlaceAtStart(window);
     GetWindowRect(window, &CreationRect);
     ApplyTopmost(Settings.Topmost);
     return 0;
