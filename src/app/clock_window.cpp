@@ -1,6 +1,7 @@
 // The clock window's procedure with its message and command tables, its window class and the
 // first showing; the program and the tests drive this one procedure.
 #include "app/clock_window.h"
+#include "app/clock_tick.h"
 
 #include "base/program.h"
 #include "app/sync_machine.h"
@@ -13,48 +14,6 @@
 #include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
-
-enum {
-    ClockTimerId = 1,
-    QuarterSecond = 2500000,        // 100 ns units
-    TickMargin = 20000,             // aim 2 ms past the boundary, so the new second is there
-    EarlySlack = 50000,             // a tick less than 5 ms before its boundary is early
-    HundredNsPerMs = 10000
-};
-
-UINT TickDelay(uint64_t now)
-{
-    uint64_t wait = QuarterSecond - now % QuarterSecond + TickMargin;
-    return (UINT)((wait + HundredNsPerMs - 1) / HundredNsPerMs);
-}
-
-int TickIsEarly(uint64_t now)
-{
-    return now % QuarterSecond >= (uint64_t)(QuarterSecond - EarlySlack);
-}
-
-// Arms the clock timer for just after the next quarter second; a clock that was stepped is
-// followed from the next tick on.
-static void ArmClockTimer(HWND window, uint64_t now)
-{
-    SetTimer(window, ClockTimerId, TickDelay(now), NULL);
-}
-
-// The clock the display reads, in 100 ns units.
-static uint64_t DisplayClockNow(void)
-{
-    SYSTEMTIME utc;
-    SyncServices.readUtcTime(&utc);
-    return SystemTimeToFileTime64(&utc);
-}
-
-static void OnTimer(HWND window)
-{
-    uint64_t now = DisplayClockNow();
-    ArmClockTimer(window, now);
-    if (!TickIsEarly(now))
-        TimerTick();
-}
 
 // A lookup has found the address the query asks: the status names it, painted before the request
 // goes out as the rest of the announcement was.
@@ -91,7 +50,7 @@ static LRESULT OnCreate(HWND window)
     AnnounceLookedUpAddress = NameLookedUpAddress;
     BuildClockLayout();
     ShowDateTime();
-    ArmClockTimer(window, DisplayClockNow());
+    ArmClockTimer(window);
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");
@@ -184,7 +143,7 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (OnCommand(window, wParam))
             return 0;
         break;
-    case WM_TIMER: OnTimer(window); return 0;
+    case WM_TIMER: ClockTimerFired(window); return 0;
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, (const RECT *)lParam);
     case WM_CTLCOLORSTATIC: {
         HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);

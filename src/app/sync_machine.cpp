@@ -29,7 +29,6 @@ SyncServicesRecord SyncServices = {
     GetSystemTime,
 };
 
-static SYSTEMTIME LastSecondSeen;
 static char SelectedName[ServerNameMax + 1];
 // The exchange keeps a pointer to its server name for as long as it runs, so the name gets a
 // buffer of its own that nothing else rewrites meanwhile.
@@ -401,18 +400,4 @@ int DispatchExchangeResult(int result)
     if (result == 1)
         Dispatch(ExchangeDone);
     return result == 0 || result == 1;
-}
-
-void TimerTick(void)
-{
-    TickCounter += 1;
-    SYSTEMTIME now;
-    SyncServices.readUtcTime(&now);
-    if (now.wSecond != LastSecondSeen.wSecond) {
-        LastSecondSeen = now;
-        RefreshClockDisplay();
-    }
-    if (LeapRecheckTicks != 0)
-        LeapRecheckTicks -= 1;
-    Dispatch(Tick);
 }

@@ -1,5 +1,5 @@
-// The synchronisation state machine: one table of handlers indexed by state and event, and the
-// work of every 250 ms timer tick.
+// The synchronisation state machine: one table of handlers indexed by state and event; the clock's
+// tick (app/clock_tick.h) hands it each tick.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
@@ -34,7 +34,6 @@ void Dispatch(SyncEvent event);
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
-void TimerTick(void);
 void EnterState(SyncState state);
 void BeginStartDelay(void);
 void SelectNextServer(void);
