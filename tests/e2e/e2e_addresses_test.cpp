@@ -24,13 +24,14 @@ TEST(EndToEndAddresses, UnreachableIpv6ThenIpv4SynchronisesOnTheSecondAttempt)
                       "[SERVER]\r\nServer0=" + std::string(name) + "\r\n";
     ASSERT_EQ(0, LaunchClock(MakeRunFolder("dual", ini), &clock));
     HWND window = FindClockWindow(clock.process.dwProcessId, 10000);
-    ASSERT_NE(nullptr, window);
-    // Each query's status, retry and result; the second query lasts milliseconds, so its status
-    // may be missed and is left out.
+    EXPECT_NE(nullptr, window);
+    // Each query's status, retry and result. Left out: the first query's status before its lookup
+    // ends, and the second query's, which lasts milliseconds and may be missed.
     std::vector<std::string> seen;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+    for (DWORD start = GetTickCount(); window && GetTickCount() - start < 20000; Sleep(20)) {
         std::string status = ControlText(window, 2101);
-        if ((seen.empty() || seen.back() != status) && status != "サーバーとの通信中... 127.0.0.1" &&
+        if ((seen.empty() || seen.back() != status) && status != "サーバーとの通信中..." &&
+            status != "サーバーとの通信中... 127.0.0.1" &&
             (Contains(status, "通信中") || Contains(status, "ﾘﾄﾗｲ") || Contains(status, "誤差"))) {
             seen.push_back(status);
             printf("%s\n", status.c_str());
@@ -38,13 +39,14 @@ TEST(EndToEndAddresses, UnreachableIpv6ThenIpv4SynchronisesOnTheSecondAttempt)
         if (Contains(status, "誤差"))
             break;
     }
-    ASSERT_EQ(3u, seen.size());
+    StopClock(&clock);
+    // Two requests, the first over IPv6, which is never answered: the reply came over IPv4.
+    EXPECT_EQ(2, FakeNtpServerRequestCount());
+    FakeNtpServerStop();
+    WSACleanup();
+    EXPECT_EQ(3u, seen.size());
+    seen.resize(3);
     EXPECT_EQ("サーバーとの通信中... ::1", seen[0]);
     EXPECT_EQ("エラー：受信タイムアウト発生 あと3回ﾘﾄﾗｲします。", seen[1]);
     EXPECT_TRUE(Contains(seen[2], "時計の誤差は ")) << seen[2];
-    // Two requests, the first over IPv6, which is never answered: the reply came over IPv4.
-    EXPECT_EQ(2, FakeNtpServerRequestCount());
-    StopClock(&clock);
-    FakeNtpServerStop();
-    WSACleanup();
 }
