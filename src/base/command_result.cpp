@@ -1,0 +1,70 @@
+// The result block an elevated one-shot instance writes and the instance that started it reads:
+// named shared memory of the user's session, created by the reader and only opened by the writer.
+#include "base/command_result.h"
+
+#include <string.h>
+
+static const char BlockName[] = "Local\\vellmarin command result";
+static const uint32_t WrittenMark = 0x564D5231;     // "VMR1", stored last
+
+struct ResultBlock {
+    CommandResult result;
+    volatile LONG written;
+};
+
+static HANDLE BlockMapping = NULL;
+static ResultBlock *Block = NULL;
+
+void CloseCommandResult(void)
+{
+    if (Block) {
+        UnmapViewOfFile(Block);
+        Block = NULL;
+    }
+    if (BlockMapping) {
+        CloseHandle(BlockMapping);
+        BlockMapping = NULL;
+    }
+}
+
+int OpenCommandResult(void)
+{
+    CloseCommandResult();
+    BlockMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
+                                      sizeof(ResultBlock), BlockName);
+    if (!BlockMapping)
+        return -1;
+    Block = (ResultBlock *)MapViewOfFile(BlockMapping, FILE_MAP_WRITE, 0, 0, sizeof(ResultBlock));
+    if (!Block) {
+        CloseCommandResult();
+        return -1;
+    }
+    ZeroMemory(Block, sizeof *Block);
+    return 0;
+}
+
+int ReadCommandResult(CommandResult *result)
+{
+    ZeroMemory(result, sizeof *result);
+    if (!Block || InterlockedCompareExchange(&Block->written, 0, 0) != (LONG)WrittenMark)
+        return 0;
+    *result = Block->result;
+    result->message[CommandMessageSize - 1] = '\0';
+    return 1;
+}
+
+void WriteCommandResult(const CommandResult *result)
+{
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, BlockName);
+    if (!mapping)
+        return;
+    ResultBlock *block = (ResultBlock *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0,
+                                                      sizeof(ResultBlock));
+    if (block) {
+        block->result = *result;
+        block->result.message[CommandMessageSize - 1] = '\0';
+        InterlockedExchange(&block->written, (LONG)WrittenMark);
+        UnmapViewOfFile(block);
+    }
+    CloseHandle(mapping);
+}
