@@ -297,15 +297,21 @@ static HRESULT OpenRootFolder(ITaskFolder **root)
     return result;
 }
 
-static HRESULT RegisterTaskFor(ITaskFolder *root, const WCHAR *exe)
+int LogonTaskXml(const char *exe, WCHAR *xml, size_t count)
 {
-    WCHAR user[UserNameSize];
-    if (CurrentUser(user, UserNameSize) != 0)
-        return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_NO_SUCH_USER);
-    static XmlText xml;
-    if (BuildTaskXml(&xml, exe, user) != 0)
-        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    BSTR name = SysAllocString(TaskName), text = SysAllocString(xml.text);
+    WCHAR wideExe[MAX_PATH], user[UserNameSize];
+    if (Widen(exe, wideExe, MAX_PATH) != 0 || CurrentUser(user, UserNameSize) != 0)
+        return -1;
+    static XmlText text;
+    if (BuildTaskXml(&text, wideExe, user) != 0 || text.length >= count)
+        return -1;
+    memcpy(xml, text.text, (text.length + 1) * sizeof(WCHAR));
+    return 0;
+}
+
+static HRESULT RegisterTaskXml(ITaskFolder *root, const WCHAR *xml)
+{
+    BSTR name = SysAllocString(TaskName), text = SysAllocString(xml);
     VARIANT none;
     VariantInit(&none);
     IRegisteredTask *task = NULL;
@@ -322,8 +328,8 @@ static HRESULT RegisterTaskFor(ITaskFolder *root, const WCHAR *exe)
 HRESULT RegisterLogonTask(void)
 {
     char exe[MAX_PATH];
-    WCHAR wideExe[MAX_PATH];
-    if (TaskExe(exe, sizeof exe) != 0 || Widen(exe, wideExe, MAX_PATH) != 0)
+    static WCHAR xml[XmlSize];
+    if (TaskExe(exe, sizeof exe) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     int entered = 0;
     HRESULT result = EnterCom(&entered);
@@ -331,7 +337,7 @@ HRESULT RegisterLogonTask(void)
         ITaskFolder *root = NULL;
         result = OpenRootFolder(&root);
         if (SUCCEEDED(result))
-            result = RegisterTaskFor(root, wideExe);
+            result = RegisterTaskXml(root, xml);
         ReleaseOnce((IUnknown **)&root);
     }
     LeaveCom(entered);

@@ -22,6 +22,9 @@ int ExeMayBeTaskTarget(void);
 // 1 when a task of this program's name exists whose action starts the exe; 0 when none does or
 // the Task Scheduler cannot be asked.
 int LogonTaskExists(void);
+// The task's text for `exe` (code page 932) and the user of this process: at the user's logon,
+// the exe from its own folder at the highest run level. 0, or -1 when it does not fit `count`.
+int LogonTaskXml(const char *exe, WCHAR *xml, size_t count);
 // Registers (replacing one of that name) or deletes the task for the exe; a missing task counts
 // as deleted. S_OK or the Task Scheduler's (or COM's) error.
 HRESULT RegisterLogonTask(void);
