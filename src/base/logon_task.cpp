@@ -156,6 +156,33 @@ int ExeMayBeTaskTarget(void)
     return 0;
 }
 
+int (*QueryUserIsAdministrator)(void) = UserIsAdministrator;
+
+int UserIsAdministrator(void)
+{
+    HANDLE token = NULL;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+        DWORD size = 0;
+        BOOL known = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size);
+        CloseHandle(token);
+        // A filtered token or its elevated twin: an administrator under UAC.
+        if (known && type != TokenElevationTypeDefault)
+            return 1;
+    }
+    // Otherwise UAC is off, or absent, or the user is a standard one: the token says which.
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = NULL;
+    BOOL member = FALSE;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, &administrators))
+        return 0;
+    if (!CheckTokenMembership(NULL, administrators, &member))
+        member = FALSE;
+    FreeSid(administrators);
+    return member != 0;
+}
+
 // A bounded text of UTF-16 being written; once something did not fit it stays failed.
 struct XmlText {
     WCHAR text[XmlSize];

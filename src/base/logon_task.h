@@ -19,6 +19,13 @@ int PathInsideFolder(const char *path, const char *folder);
 // 1 when the exe lies under a Program Files folder, where standard users cannot replace it.
 int ExeMayBeTaskTarget(void);
 
+// 1 when this process's user is an administrator, elevated or not. Only such a user gains the
+// right to set the clock from a task at the highest run level; a standard user's elevated
+// instance would run as the administrator who typed the password, and register the task for
+// that other account. Tests replace it.
+extern int (*QueryUserIsAdministrator)(void);
+int UserIsAdministrator(void);
+
 // 1 when a task of this program's name exists whose action starts the exe; 0 when none does or
 // the Task Scheduler cannot be asked.
 int LogonTaskExists(void);

@@ -15,6 +15,7 @@ HANDLE (*SheetStartElevated)(HWND owner, const char *parameters, DWORD *error) =
 enum { LongestWaitMs = 120000, NoteSize = 256 };
 
 static const char PlaceNote[] = "Program Files に置くと登録できます。";
+static const char AdministratorNote[] = "管理者のアカウントでのみ登録できます。";
 
 static int TaskShown = 0;       // what the box showed when the page opened or after a change
 
@@ -23,21 +24,26 @@ static void SetNote(HWND page, const char *text)
     SetDlgItemTextA(page, IDC_LOGON_TASK_NOTE, text);
 }
 
-// The box as the Task Scheduler has it; 1 when the exe may be the task's target.
-static int ShowTaskState(HWND page)
+// The box as the Task Scheduler has it; the reason why no task may be registered, or null.
+static const char *ShowTaskState(HWND page)
 {
     TaskShown = LogonTaskExists();
     CheckDlgButton(page, IDC_LOGON_TASK, TaskShown ? BST_CHECKED : BST_UNCHECKED);
-    int allowed = ExeMayBeTaskTarget();
+    const char *refusal = NULL;
+    if (!QueryUserIsAdministrator())
+        refusal = AdministratorNote;
+    else if (!ExeMayBeTaskTarget())
+        refusal = PlaceNote;
     // A task that is there may always be deleted; a new one only points at an exe that
     // standard users cannot replace.
-    EnableWindow(GetDlgItem(page, IDC_LOGON_TASK), allowed || TaskShown);
-    return allowed;
+    EnableWindow(GetDlgItem(page, IDC_LOGON_TASK), !refusal || TaskShown);
+    return refusal;
 }
 
 void ShowLogonTaskBox(HWND page)
 {
-    SetNote(page, ShowTaskState(page) ? "" : PlaceNote);
+    const char *refusal = ShowTaskState(page);
+    SetNote(page, refusal ? refusal : "");
 }
 
 // Waits for the elevated instance while this thread's messages are dispatched, so the sheet

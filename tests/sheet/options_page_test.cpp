@@ -460,7 +460,7 @@ TEST_F(OptionsPage, ValuesOutsideTheListsSurviveOk)
     EXPECT_EQ(created.left, CreationRect.left);
 }
 
-TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFiles)
+TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAStandardUser)
 {
     Open("");
     RunSheet([&](HWND sheet) {
@@ -469,6 +469,15 @@ TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFiles)
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
         EXPECT_EQ("Program Files に置くと登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
+    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    QueryUserIsAdministrator = [] { return 0; };
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
+        EXPECT_EQ("管理者のアカウントでのみ登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
+    });
+    QueryUserIsAdministrator = UserIsAdministrator;
+    TaskExePath[0] = '\0';
 }
 
 // The elevated instance as a test answers it: declined or not started (error), its result block,
