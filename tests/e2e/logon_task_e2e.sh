@@ -11,8 +11,11 @@ installed="$WINEPREFIX/drive_c/Program Files/vm-task-e2e"
 elsewhere="$(mktemp -d /tmp/vm-task-e2e.XXXXXX)"
 trap 'rm -rf "$installed" "$elsewhere"' EXIT
 mkdir -p "$installed"
-cp "$VM_BUILD/vellmarin.exe" "$installed/"
-cp "$VM_BUILD/vellmarin.exe" "$elsewhere/"
+# Should the switches ever be ignored, the program that starts instead asks loopback only.
+for folder in "$installed" "$elsewhere"; do
+    cp "$VM_BUILD/vellmarin.exe" "$folder/"
+    printf '[SETUP]\r\nStartupWait=99\r\n[SERVER]\r\nServer0=127.0.0.1\r\n' >"$folder/vellmarin.ini"
+done
 
 # run FOLDER SWITCH: the exe's exit code (a program that does not end is stopped and fails).
 run() {
