@@ -69,8 +69,9 @@ TEST(Elevation, CommandLineForms)
         ParseCommandLine(line.c_str(), &command);
         std::string shown(row.arguments.begin(), row.arguments.end());
         EXPECT_EQ(row.kind, command.kind) << shown;
-        if (row.server)
+        if (row.server) {
             EXPECT_STREQ(row.server, command.server) << shown;
+        }
     }
 }
 
