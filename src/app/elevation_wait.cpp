@@ -20,7 +20,6 @@ enum { ParametersSize = ServerNameMax + 16, OutcomeSize = 400 };
 int ElevationAsked = 0;
 
 static HANDLE ElevatedProcess = NULL;
-static int Collecting = 0;
 static uint32_t WaitSerial = 0;
 // What this instance measured itself: reported when the elevated one brings no measurement.
 static char OwnErrorText[ClockErrorTextSize];
@@ -119,28 +118,27 @@ static void ReportOutcome(DWORD exitCode, const CommandResult *result)
 
 int CollectElevatedSync(void)
 {
-    if (!ElevatedProcess || Collecting || WaitForSingleObject(ElevatedProcess, 0) == WAIT_TIMEOUT)
+    if (!ElevatedProcess || WaitForSingleObject(ElevatedProcess, 0) == WAIT_TIMEOUT)
         return 0;
     DWORD exitCode = ExitExchangeFailed;
     if (!GetExitCodeProcess(ElevatedProcess, &exitCode))
         exitCode = ExitExchangeFailed;
     CommandResult result;
+    snprintf(ClockErrorText, sizeof ClockErrorText, "%s", OwnErrorText);
+    ClockOffset = OwnOffset;
     // A block that does not match the exit code (or none: the instance ended early) brings
     // nothing but the exit code; the measurement is then this instance's own.
     if (!ReadCommandResult(&result) || (DWORD)result.exitCode != exitCode) {
         ZeroMemory(&result, sizeof result);
-        snprintf(ClockErrorText, sizeof ClockErrorText, "%s", OwnErrorText);
-        ClockOffset = OwnOffset;
+        // Without the block only 0 and 1 say enough; any other end is a failed setting.
         if (exitCode != ExitClockSet && exitCode != ExitBelowMinAdjust)
-            exitCode = ExitBadCommandLine;  // reported as a failed setting, no more known
+            exitCode = ExitBadCommandLine;
     }
     ReleaseElevatedProcess();
     ReportOutcome(exitCode, &result);
     // A log's warning box runs a message loop: the user may abandon the wait meanwhile.
     uint32_t serial = ++WaitSerial;
-    Collecting = 1;
     LogCorrection();
-    Collecting = 0;
     return serial == WaitSerial ? 1 : -2;
 }
 

@@ -385,12 +385,17 @@ int OfferElevation(DWORD error)
 static void BeginElevationWait(void)
 {
     ElevationOfferedFor = 0;
-    if (StartElevatedSync(ClockWindow) == 0) {
+    int started = StartElevatedSync(ClockWindow);
+    // The prompt or a log's warning box may pump messages: the run may have been stopped meanwhile.
+    if (CurrentState != Querying) {
+        if (started == 0)
+            AbandonElevatedSync();
+        return;
+    }
+    if (started == 0) {
         EnterState(ElevationWait);
         return;
     }
-    if (CurrentState != Querying)
-        return;     // the run was stopped while a log's warning box was open
     ShowResult();
     FinishRun();
 }
