@@ -64,6 +64,7 @@ static LRESULT OnCreate(HWND window)
     BuildClockLayout();
     ShowDateTime();
     ArmClockTimer(window, DisplayClockNow());
+    HandOverFailedCorrection = OfferElevation;
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");

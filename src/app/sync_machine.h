@@ -13,7 +13,8 @@ enum SyncState {
     SettingsOpen = 5,
     TestQuerying = 6,
     LeapWait = 7,
-    SyncStateCount = 8
+    ElevationWait = 8,      // an elevated instance of this program makes the correction
+    SyncStateCount = 9
 };
 
 enum SyncEvent {
@@ -35,6 +36,9 @@ void Dispatch(SyncEvent event);
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
 void TimerTick(void);
+// The reply's failed clock setting (sntp/reply.h's HandOverFailedCorrection): 1 when a query's
+// correction goes to an elevated instance, which the machine then starts and waits for.
+int OfferElevation(DWORD error);
 void EnterState(SyncState state);
 void BeginStartDelay(void);
 void SelectNextServer(void);

@@ -2,6 +2,8 @@
 // named shared memory of the user's session, created by the reader and only opened by the writer.
 #include "base/command_result.h"
 
+#include <sddl.h>
+#include <stdio.h>
 #include <string.h>
 
 static const char BlockName[] = "Local\\vellmarin command result";
@@ -27,11 +29,41 @@ void CloseCommandResult(void)
     }
 }
 
+// The elevated instance may run as another user (a standard user's prompt asks for an
+// administrator's name and password): the block is this user's, the elevated Administrators' and
+// the system's. Null when it cannot be built: the default then serves this user's elevation.
+static PSECURITY_DESCRIPTOR BlockSecurity(void)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return NULL;
+    union { TOKEN_USER user; BYTE bytes[256]; } owner;
+    DWORD size = 0;
+    BOOL known = GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size);
+    CloseHandle(token);
+    char *sid = NULL;
+    if (!known || !ConvertSidToStringSidA(owner.user.User.Sid, &sid))
+        return NULL;
+    char text[256];
+    int length = snprintf(text, sizeof text, "D:P(A;;GA;;;%s)(A;;GA;;;BA)(A;;GA;;;SY)", sid);
+    LocalFree(sid);
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (length <= 0 || (size_t)length >= sizeof text ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1, &descriptor,
+                                                              NULL))
+        return NULL;
+    return descriptor;
+}
+
 int OpenCommandResult(void)
 {
     CloseCommandResult();
-    BlockMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
-                                      sizeof(ResultBlock), BlockName);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, BlockSecurity(), FALSE};
+    BlockMapping = CreateFileMappingA(INVALID_HANDLE_VALUE,
+                                      attributes.lpSecurityDescriptor ? &attributes : NULL,
+                                      PAGE_READWRITE, 0, sizeof(ResultBlock), BlockName);
+    if (attributes.lpSecurityDescriptor)
+        LocalFree(attributes.lpSecurityDescriptor);
     if (!BlockMapping)
         return -1;
     Block = (ResultBlock *)MapViewOfFile(BlockMapping, FILE_MAP_WRITE, 0, 0, sizeof(ResultBlock));

@@ -9,6 +9,7 @@
 #include "base/program.h"
 
 int (*QueryProcessElevated)(void) = TokenIsElevated;
+const char *ElevatedExePath = NULL;
 
 int TokenIsElevated(void)
 {
@@ -28,7 +29,8 @@ int TokenIsElevated(void)
 HANDLE StartElevatedSelf(HWND owner, const char *parameters, DWORD *error)
 {
     char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    DWORD length = ElevatedExePath ? (DWORD)snprintf(path, sizeof path, "%s", ElevatedExePath)
+                                   : GetModuleFileNameA(NULL, path, sizeof path);
     if (length == 0 || length >= sizeof path) {
         *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
         return NULL;

@@ -8,6 +8,8 @@
 extern int (*QueryProcessElevated)(void);
 int TokenIsElevated(void);
 
+// The exe StartElevatedSelf starts: null for this process's own; tests point it at the product.
+extern const char *ElevatedExePath;
 // Starts this exe with `parameters` through the "runas" verb, the prompt owned by `owner`.
 // Returns the new process's handle, which the caller closes, or NULL with *error set
 // (ERROR_CANCELLED when the user declined the prompt).
