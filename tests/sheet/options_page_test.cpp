@@ -20,6 +20,7 @@
 #include "base/exit_codes.h"
 #include "base/logon_task.h"
 #include "resource.h"
+#include "vellmarin_version.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ TEST_F(OptionsPage, SheetHasItsCaptionTabsAndNoHelpButton)
     EXPECT_EQ(0, exStyle & WS_EX_CONTEXTHELP);
     EXPECT_EQ("オプション|サーバー|通信|About", tabs);
     EXPECT_EQ(0, applyVisible);
-    EXPECT_EQ("vellmarin v0.21", version);
+    EXPECT_EQ("vellmarin v" VM_VERSION_TEXT, version);
     EXPECT_EQ(Idle, CurrentState);
     EXPECT_EQ(nullptr, PropertySheetWindow);
 }
