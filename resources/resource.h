@@ -65,6 +65,9 @@
 #define IDC_FONT_LABEL       1022
 #define IDC_COLOR_BUTTON     1023
 #define IDC_POSITION         1032
+#define IDC_ELEVATE          1035
+#define IDC_LOGON_TASK       1036
+#define IDC_LOGON_TASK_NOTE  1037
 
 // Communication page (ids overlap the options page's; each page is its own dialog)
 #define IDC_MIN_ADJUST       1020

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the run command need.
+# Installs the Debian packages the build, the tests, the run command and the release need (Wine's
+# own fonts, fonts-wine, give the captions their button glyphs).
 # Safe to run again: it installs only what is missing and never starts chronyd's system service.
 # The 32-bit product is built everywhere and 32-bit Wine installed everywhere; where the kernel
 # refuses 32-bit code the x86_64 cross compiler and 64-bit Wine run the tests, and qemu's
@@ -8,7 +9,7 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/arch.sh"
 
 PKGS=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-      wine wine64 xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
+      wine wine64 fonts-wine xvfb xdotool x11-apps imagemagick fonts-ipafont-gothic locales
       chrony ntpsec-ntpdig cmake googletest make g++ x11-utils python3 wine32:i386)
 if [ "$VM_ARCH" = win64 ]; then
     PKGS+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

@@ -2,11 +2,13 @@
 # Saves PNGs of both looks of the clock window and of the property sheet's communication page under
 # build/screenshots/, at 96 DPI and at 144 DPI (150 % display scaling): each is shown alone on a
 # Wine virtual desktop of the X display (so Wine draws the caption) and captured with import.
+# Installs and builds what is missing first; without a display it starts an Xvfb of its own.
 set -euo pipefail
-. "$(dirname "${BASH_SOURCE[0]}")/env.sh"
-export DISPLAY="${DISPLAY:-:99}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/env.sh"
 
-cmake --build "$VM_BUILD" --target clockwin_shot sheet_shot -j2 >/dev/null
+bash "$here/build.sh" >/dev/null
+. "$here/xvfb.sh"
 exe="$VM_BUILD/tests/clockwin/clockwin_shot.exe"
 sheet="$VM_BUILD/tests/sheet/sheet_shot.exe"
 out="$VM_BUILD/screenshots"
@@ -15,7 +17,10 @@ mkdir -p "$out"
 # The virtual desktop takes the X screen's size: Wine records a desktop's size as the display
 # size of the whole prefix, which other programs then see. The driver's "reset" restores it.
 size="$(xdpyinfo | awk '/dimensions:/ { print $2 }' | head -1)"
-restore() { "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 9>&- || true; }
+restore() {
+    "$VM_WINE" "$exe" reset </dev/null >/dev/null 2>&1 9>&- || true
+    [ -z "$VM_XVFB_PID" ] || kill "$VM_XVFB_PID" 2>/dev/null || true
+}
 trap restore EXIT
 
 # shoot LOOK DPI [NAME DRIVER WIDTH HEIGHT]: the driver (the clock's unless given) holds LOOK for

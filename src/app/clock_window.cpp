@@ -51,6 +51,7 @@ static LRESULT OnCreate(HWND window)
     BuildClockLayout();
     ShowDateTime();
     ArmClockTimer(window);
+    HandOverFailedCorrection = OfferElevation;
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");

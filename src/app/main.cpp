@@ -1,8 +1,13 @@
-// Entry point of the clock program: the single-instance guard, start-up, the message loop and
-// shutdown.
+// Entry point of the clock program: the command line's one-shot forms, the single-instance guard,
+// start-up, the message loop and shutdown.
 #include <windows.h>
 
 #include "app/clock_window.h"
+#include "app/command_line.h"
+#include "app/sync_command.h"
+#include "base/elevation.h"
+#include "base/exit_codes.h"
+#include "base/logon_task.h"
 #include "base/program.h"
 #include "resource.h"
 #include "base/settings.h"
@@ -40,7 +45,21 @@ static int RunMessageLoop(void)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    // Before anything else loads a DLL: any start may be elevated (a start by the logon task too).
+    RestrictDllSearch();
     ProgramInstance = instance;
+
+    // The one-shot forms take no single-instance guard: the instance that started them holds it.
+    ParsedCommand command;
+    ParseCommandLine(GetCommandLineW(), &command);
+    switch (command.kind) {
+    case BadCommand: return ExitBadCommandLine;
+    case SyncCommand: return RunSyncCommand(command.server);
+    case RegisterTaskCommand: return RunLogonTaskCommand(1);
+    case UnregisterTaskCommand: return RunLogonTaskCommand(0);
+    case NormalStart: break;
+    }
+
     SetLastError(0);
     InstanceMutex = CreateMutexA(NULL, TRUE, InstanceMutexName);
     if (!InstanceMutex || GetLastError() != 0) {

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "app/elevation_wait.h"
 #include "base/program.h"
 #include "resource.h"
 #include "clockwin/display.h"
@@ -33,6 +34,8 @@ static char SelectedName[ServerNameMax + 1];
 // The exchange keeps a pointer to its server name for as long as it runs, so the name gets a
 // buffer of its own that nothing else rewrites meanwhile.
 static char QueryServerName[ServerNameMax + 1];
+// The query's exchange whose failed correction was handed over to an elevated instance; 0 none.
+static uint32_t ElevationOfferedFor = 0;
 
 static const char MainTitle[] = "vellmarin";
 static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
@@ -150,7 +153,7 @@ void SetControlsEnabled(int enable)
 
 void ShowControlsForState(void)
 {
-    if (CurrentState == Querying || CurrentState == TestQuerying)
+    if (CurrentState == Querying || CurrentState == TestQuerying || CurrentState == ElevationWait)
         SetControlsEnabled(0);
 }
 
@@ -283,10 +286,16 @@ static void QueryTick(void)
         AfterFailure();
 }
 
+static void BeginElevationWait(void);
+
 static void QueryDone(void)
 {
     if (ExchangeRecord.ExchangeFailed) {
         AfterFailure();
+        return;
+    }
+    if (CorrectionFailed && ElevationOfferedFor == ExchangeRecord.serial) {
+        BeginElevationWait();
         return;
     }
     ShowResult();
@@ -371,6 +380,52 @@ static void LeapWaitTick(void)
     }
 }
 
+int OfferElevation(DWORD error)
+{
+    ElevationOfferedFor = 0;
+    if (CurrentState != Querying || !ElevationWanted(error))
+        return 0;
+    ElevationOfferedFor = ExchangeRecord.serial;
+    return 1;
+}
+
+// The prompt is Windows' own; the controls stay held as during a query while the elevated
+// instance runs. Declined or impossible, the run ends as after a failed correction.
+static void BeginElevationWait(void)
+{
+    ElevationOfferedFor = 0;
+    int started = StartElevatedSync(ClockWindow);
+    // The prompt or a log's warning box may pump messages: the run may have been stopped meanwhile.
+    if (CurrentState != Querying) {
+        if (started == 0)
+            AbandonElevatedSync();
+        return;
+    }
+    if (started == 0) {
+        EnterState(ElevationWait);
+        return;
+    }
+    ShowResult();
+    FinishRun();
+}
+
+static void ElevationWaitTick(void)
+{
+    if (CollectElevatedSync() != 1)
+        return;
+    ShowResult();
+    FinishRun();
+}
+
+static void AbandonElevationWait(void)
+{
+    AbandonElevatedSync();
+    SetControlsEnabled(1);
+    StatusHold = 3;
+    SetStatusText("処理を中止しました。");
+    EnterState(Idle);
+}
+
 typedef void SyncHandler(void);
 
 // What each event does in each state; null means the event is ignored there.
@@ -384,6 +439,7 @@ static SyncHandler *const SyncTable[SyncStateCount][SyncEventCount] = {
     /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr},
     /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr},
     /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings},
+    /* ElevationWait*/ {ElevationWaitTick, nullptr,   AbandonElevationWait, nullptr},
 };
 
 void Dispatch(SyncEvent event)

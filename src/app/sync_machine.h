@@ -13,7 +13,8 @@ enum SyncState {
     SettingsOpen = 5,
     TestQuerying = 6,
     LeapWait = 7,
-    SyncStateCount = 8
+    ElevationWait = 8,      // an elevated instance of this program makes the correction
+    SyncStateCount = 9
 };
 
 enum SyncEvent {
@@ -34,6 +35,9 @@ void Dispatch(SyncEvent event);
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
+// The reply's failed clock setting (sntp/reply.h's HandOverFailedCorrection): 1 when a query's
+// correction goes to an elevated instance, which the machine then starts and waits for.
+int OfferElevation(DWORD error);
 void EnterState(SyncState state);
 void BeginStartDelay(void);
 void SelectNextServer(void);

@@ -5,9 +5,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "vellmarin_version.h"
+
 HINSTANCE ProgramInstance = NULL;
 HWND ClockWindow = NULL;
-const char VersionText[] = "vellmarin v0.21";
+const char VersionText[] = "vellmarin v" VM_VERSION_TEXT;
 
 size_t WholeCharacterLength(const char *text, size_t limit)
 {

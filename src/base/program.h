@@ -6,7 +6,7 @@
 
 extern HINSTANCE ProgramInstance;   // module instance; set before any window or resource use
 extern HWND ClockWindow;            // the top-level clock window; null before WM_CREATE
-extern const char VersionText[];    // "vellmarin v0.21"
+extern const char VersionText[];    // "vellmarin v" and the project version, "vellmarin v0.22"
 
 // Length of the longest start of text that fits in limit bytes without splitting a double-byte
 // character; never reads text at or past limit, so the text need not be terminated there.

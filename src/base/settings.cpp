@@ -94,6 +94,8 @@ void LoadSettings(void)
     s.Hour24 = ReadInteger("SETUP", "Hour24", 1);
     s.Topmost = ReadInteger("SETUP", "Topmost", 0);
     s.WaitLeap = ReadInteger("SETUP", "WaitLeap", 0);
+    s.Elevate = ReadInteger("SETUP", "Elevate", 1);
+    s.ConfirmStep = Clamp(ReadInteger("SETUP", "ConfirmStep", 1000), 0, 99999999);
     s.Position = ReadInteger("WINDOW", "Position", 0);
     s.Top = ReadInteger("WINDOW", "Top", 0);
     s.Left = ReadInteger("WINDOW", "Left", 0);
@@ -142,6 +144,8 @@ void SaveSettings(void)
     WriteInteger("SETUP", "Hour24", s.Hour24);
     WriteInteger("SETUP", "Topmost", s.Topmost);
     WriteInteger("SETUP", "WaitLeap", s.WaitLeap);
+    WriteInteger("SETUP", "Elevate", s.Elevate);
+    WriteInteger("SETUP", "ConfirmStep", s.ConfirmStep);
     WriteInteger("WINDOW", "Position", s.Position);
     WriteInteger("WINDOW", "Top", s.Top);
     WriteInteger("WINDOW", "Left", s.Left);

@@ -36,6 +36,8 @@ struct SettingsRecord {
     int32_t Hour24;
     int32_t Topmost;
     int32_t WaitLeap;
+    int32_t Elevate;        // 1 ask for elevation when the clock cannot be set, 0 never
+    int32_t ConfirmStep;    // seconds; a larger correction needs a second server's agreement, 0 off
 };
 
 enum { ServerListMax = 32, ServerNameMax = 256 };

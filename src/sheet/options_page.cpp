@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "sheet/sheet_pages.h"
+#include "sheet/logon_task_box.h"
 #include "base/settings.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
@@ -35,6 +36,7 @@ static const CheckBoxField CheckBoxes[] = {
     {IDC_HOUR24, &Settings.Hour24},
     {IDC_TOPMOST, &Settings.Topmost},
     {IDC_WAIT_LEAP, &Settings.WaitLeap},
+    {IDC_ELEVATE, &Settings.Elevate},
 };
 
 static const char *const PositionEntries[] = {
@@ -76,6 +78,7 @@ static void InitOptionsPage(HWND page)
     EnableWindow(GetDlgItem(page, IDC_ERROR_CLOSE), Settings.AutoClose != 0);
     FillList(GetDlgItem(page, IDC_POSITION), PositionEntries, 8, Settings.Position);
     FillList(GetDlgItem(page, IDC_FORM_STYLE), FormStyleEntries, 2, Settings.FormStyle);
+    ShowLogonTaskBox(page);
     ShowFontLabel();
     OptionsReady = 1;
 }
@@ -150,6 +153,8 @@ static void OptionsCommand(HWND page, int id, int code)
     case IDC_DISP_LEAP:
     case IDC_WAIT_LEAP:
     case IDC_TOPMOST:
+    case IDC_ELEVATE:
+    case IDC_LOGON_TASK:
         if (code == BN_CLICKED)
             ReportPageChange(page);
         return;
@@ -229,6 +234,12 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         return FALSE;
     case WM_NOTIFY:
         if (((NMHDR *)lParam)->code == PSN_APPLY) {
+            // A task change that did not happen keeps the sheet open, nothing applied, on
+            // this page, where the line beside the box says why.
+            if (!ApplyLogonTaskBox(page)) {
+                SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID);
+                return TRUE;
+            }
             ApplyOptions(page);
             return AcceptApply(page);
         }

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include "logs/correction_log.h"
 #include "logs/event_log.h"
+#include "base/elevation.h"
 #include "base/settings.h"
 #include "sntp/exchange_record.h"
 #include "sntp/server_address.h"
@@ -12,6 +13,8 @@
 
 int64_t ClockOffset;
 int CorrectionFailed;
+DWORD CorrectionError;
+int (*HandOverFailedCorrection)(DWORD error);
 char ClockErrorText[ClockErrorTextSize];
 int LeapAnnounced;
 SYSTEMTIME LeapDate;
@@ -21,7 +24,7 @@ int LeapRecheckTicks;
 
 BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc) = SetSystemTime;
 
-enum { ReceiveBufferSize = 50, MinimumReplySize = 48, MessageSize = 104, FieldTextSize = 100,
+enum { ReceiveBufferSize = 50, MinimumReplySize = 48, MessageSize = 320, FieldTextSize = 100,
        ServerPort = 123 };
 static const int64_t MaxRoundTrip = 20000000;      // 2 s in 100 ns units
 
@@ -197,6 +200,7 @@ int EvaluateReply(void)
     BuildClockErrorText(ClockOffset);
 
     char message[MessageSize];
+    int handedOver = 0;
     uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
     uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
     if (magnitude >= threshold) {
@@ -208,15 +212,20 @@ int EvaluateReply(void)
             snprintf(message, sizeof message, "%s 秒の誤差を補正しました。", ClockErrorText);
         } else {
             CorrectionFailed = 1;
-            snprintf(message, sizeof message, "時計を変更できませんでした。誤差は %s 秒です。",
-                     ClockErrorText);
+            CorrectionError = GetLastError();
+            handedOver = HandOverFailedCorrection && HandOverFailedCorrection(CorrectionError);
+            char reason[MessageSize] = "";
+            if (!handedOver)
+                WindowsErrorText(CorrectionError, reason, sizeof reason);
+            snprintf(message, sizeof message, "時計を変更できませんでした。誤差は %s 秒です。%s%s",
+                     ClockErrorText, reason[0] ? " " : "", reason);
         }
     } else {
         snprintf(message, sizeof message, "時計の誤差は %s 秒です。", ClockErrorText);
     }
     SetResultMessage(message);
 
-    if (Settings.SaveLog) {
+    if (Settings.SaveLog && !handedOver) {
         AppendCorrectionLog(ClockErrorText);
         if (!StillProcessing(serial))
             return -2;

@@ -9,6 +9,7 @@ enum { ClockErrorTextSize = 104 };
 
 extern int64_t ClockOffset;         // server minus local time, 100 ns units
 extern int CorrectionFailed;
+extern DWORD CorrectionError;       // the Windows error of the failed clock setting
 extern char ClockErrorText[ClockErrorTextSize];
 extern int LeapAnnounced;
 extern SYSTEMTIME LeapDate;         // UTC
@@ -26,6 +27,11 @@ int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultM
 void DumpReplyFields(const NtpFields *fields);
 void BuildClockErrorText(int64_t offset);       // ClockErrorText from an offset (100 ns units)
 void AppendDelayLine(int64_t delay);            // the round-trip delay as a test line
+
+// Asked when the clock setting failed: 1 when the correction is handed to an elevated instance,
+// which then writes the log line; null (the default) or 0: the failure is reported here, with the
+// Windows error's text.
+extern int (*HandOverFailedCorrection)(DWORD error);
 
 // The one place the system clock is set. Tests replace it to record the requested UTC time.
 extern BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc);

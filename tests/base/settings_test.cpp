@@ -57,8 +57,10 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaults)
     const int32_t numbers[] = {s.MinAdjust, s.AutoClose, s.ErrorClose, s.SaveLog, s.SaveEventLog,
                                s.DispLeap, s.FormStyle, s.StartupWait, s.RetryMax, s.RetryWait,
                                s.RotateServer, s.Hour24, s.Topmost, s.WaitLeap, s.Position,
-                               s.Top, s.Left, s.Font.Size, s.Font.Bold};
-    const int32_t expected[] = {100, 1, 0, 0, 0, 0, 0, 1, 10, 5, 1, 1, 0, 0, 0, 0, 0, 20, 0};
+                               s.Top, s.Left, s.Font.Size, s.Font.Bold, s.Elevate,
+                               s.ConfirmStep};
+    const int32_t expected[] = {100, 1, 0, 0, 0, 0, 0, 1, 10, 5, 1, 1, 0, 0, 0, 0, 0, 20, 0, 1,
+                                1000};
     for (size_t i = 0; i < sizeof numbers / sizeof numbers[0]; ++i)
         EXPECT_EQ(expected[i], numbers[i]) << "field " << i;
     EXPECT_STREQ("ＭＳ Ｐゴシック", s.Font.Name);
@@ -101,6 +103,10 @@ TEST_F(SettingsFile, NumbersAreClampedAndMalformedTextHasADefinedValue)
         {"SETUP", "AutoClose", "-", &SettingsRecord::AutoClose, 1},
         {"SETUP", "Hour24", "x1", &SettingsRecord::Hour24, 1},
         {"WINDOW", "Position", "7", &SettingsRecord::Position, 7},
+        {"SETUP", "Elevate", "0", &SettingsRecord::Elevate, 0},
+        {"SETUP", "ConfirmStep", "0", &SettingsRecord::ConfirmStep, 0},
+        {"SETUP", "ConfirmStep", "-3", &SettingsRecord::ConfirmStep, 0},
+        {"SETUP", "ConfirmStep", "4294967296", &SettingsRecord::ConfirmStep, 99999999},
     };
     for (const Row &row : rows) {
         WriteFile(std::string("[") + row.section + "]\r\n" + row.key + "=" + row.text + "\r\n");

@@ -17,6 +17,7 @@
 #include "base/settings.h"
 #include "sntp/reply.h"
 #include "support/process_counts.h"
+#include "vellmarin_version.h"
 
 namespace {
 
@@ -332,7 +333,7 @@ TEST_F(LayoutTest, SwitchingLooksAHundredTimesLeaksNothing)
     EXPECT_EQ(0, Settings.FormStyle);
     EXPECT_EQ(gdi, ProcessGdiCount(GetCurrentProcess()));
     EXPECT_EQ(windows, ThreadWindows());
-    EXPECT_STREQ("vellmarin v0.21", StatusText);
+    EXPECT_STREQ("vellmarin v" VM_VERSION_TEXT, StatusText);
 
     Settings.FormStyle = 1;
     RebuildClockLayout();

@@ -52,7 +52,7 @@ std::string MakeRunFolder(const char *name, const std::string &ini)
     return folder;
 }
 
-int LaunchClock(const std::string &folder, RunningClock *clock)
+int LaunchClock(const std::string &folder, RunningClock *clock, const char *arguments)
 {
     ZeroMemory(clock, sizeof clock->process);
     clock->window = NULL;
@@ -61,8 +61,9 @@ int LaunchClock(const std::string &folder, RunningClock *clock)
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     std::string exe = folder + "vellmarin.exe";
-    char commandLine[MAX_PATH + 2];
-    snprintf(commandLine, sizeof commandLine, "\"%s\"", exe.c_str());
+    char commandLine[MAX_PATH + 400];
+    snprintf(commandLine, sizeof commandLine, "\"%s\"%s%s", exe.c_str(), arguments[0] ? " " : "",
+             arguments);
     if (!CreateProcessA(exe.c_str(), commandLine, NULL, NULL, FALSE, 0, NULL, folder.c_str(),
                         &startup, &clock->process))
         return -1;

@@ -13,8 +13,9 @@ struct RunningClock {
 
 // A fresh folder under %TEMP% holding a copy of the program and the given INI text.
 std::string MakeRunFolder(const char *name, const std::string &ini);
-// Starts the copy in folder; 0 when running. Does not wait for the window.
-int LaunchClock(const std::string &folder, RunningClock *clock);
+// Starts the copy in folder, with arguments after its name; 0 when running. Does not wait for
+// the window.
+int LaunchClock(const std::string &folder, RunningClock *clock, const char *arguments = "");
 // The program's top-level window, waited for up to timeoutMs; null when none appeared.
 // The first top-level window of the process with the given class and title (either may be null),
 // waiting up to timeoutMs for it to appear.

@@ -10,6 +10,7 @@
 
 #include "e2e/e2e_support.h"
 #include "support/fake_ntp_server.h"
+#include "vellmarin_version.h"
 
 enum { TimeFieldId = 2100, StatusFieldId = 2101, DisplayFieldId = 2102, RunButtonId = 2001 };
 static const int64_t Second = 10000000;
@@ -228,7 +229,7 @@ TEST_F(EndToEnd, WindowCommandsOutsideTheMachine)
         int exits;            // the program ends with code 0
         int minimised;
     } rows[] = {
-        {"FormStyle=0\r\n", MAKEWPARAM(2200, CBN_DROPDOWN), StatusFieldId, "vellmarin v0.21", 0, 0},
+        {"FormStyle=0\r\n", MAKEWPARAM(2200, CBN_DROPDOWN), StatusFieldId, "vellmarin v" VM_VERSION_TEXT, 0, 0},
         {"FormStyle=1\r\n", MAKEWPARAM(2003, BN_CLICKED), DisplayFieldId, "127.0.0.2", 0, 0},
         {"FormStyle=1\r\n", MAKEWPARAM(2002, BN_CLICKED), DisplayFieldId, nullptr, 1, 0},
         {"FormStyle=1\r\n", MAKEWPARAM(2004, BN_CLICKED), DisplayFieldId, nullptr, 0, 1},

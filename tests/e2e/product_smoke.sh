@@ -9,13 +9,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 server=127.0.0.5                        # no other test uses it
 
 if [ "${1:-}" != --run ]; then
-    # It imports system DLLs only, and the DPI functions of newer Windows not at all: it looks
-    # them up at run time, so it starts on systems without them.
+    # It imports system DLLs of every Windows only, and neither the DPI functions of newer
+    # Windows nor SetDefaultDllDirectories: it looks them up at run time, so it starts without them.
     imports="$(i686-w64-mingw32-objdump -p "$VM_PRODUCT_BUILD/vellmarin.exe")"
-    dlls="$(awk '/DLL Name:/ { print toupper($3) }' <<<"$imports" | sort | tr '\n' ' ')"
-    if [ "$dlls" != "COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL WS2_32.DLL " ] ||
-        grep -q 'ForDpi\|DpiFor\|DpiAwareness' <<<"$imports"; then
-        echo "FAIL: the exe imports more than the system DLLs of every Windows: $dlls"; exit 1
+    allowed=" ADVAPI32.DLL COMCTL32.DLL COMDLG32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL OLE32.DLL OLEAUT32.DLL SHELL32.DLL USER32.DLL WS2_32.DLL "
+    for dll in $(awk '/DLL Name:/ { print toupper($3) }' <<<"$imports"); do
+        if [[ "$allowed" != *" $dll "* ]]; then
+            echo "FAIL: the exe imports $dll, not a system DLL of every Windows"; exit 1
+        fi
+    done
+    if grep -q 'ForDpi\|DpiFor\|DpiAwareness\|SetDefaultDllDirectories' <<<"$imports"; then
+        echo "FAIL: the exe imports a function newer Windows only have"; exit 1
     fi
     # One run at a time on this machine (its server address, its prefix); what it starts in the
     # background does not inherit the lock.

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <string>
 #include "resource.h"
+#include "vellmarin_version.h"
 
 TEST(Resources, RunsUnderJapaneseCodePage)
 {
@@ -41,7 +42,7 @@ TEST(Resources, ManifestAsksForCommonControlsSixAsInvokerDpiAwareOnVistaToEleven
         EXPECT_NE(std::string::npos, text.find(part)) << part;
 }
 
-// The version block as Explorer's properties read it: Japanese, code page 932, version 0.21.
+// The version block as Explorer's properties read it: Japanese, code page 932, the project's version.
 TEST(Resources, VersionInformationInJapanese)
 {
     char path[MAX_PATH] = "";
@@ -51,8 +52,8 @@ TEST(Resources, VersionInformationInJapanese)
     std::string block(size, '\0');
     ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, &block[0]));
     struct Row { const char *path; const char *text; } rows[] = {
-        {"\\StringFileInfo\\041103a4\\FileVersion", "0.21"},
-        {"\\StringFileInfo\\041103a4\\ProductVersion", "0.21"},
+        {"\\StringFileInfo\\041103a4\\FileVersion", VM_VERSION_TEXT},
+        {"\\StringFileInfo\\041103a4\\ProductVersion", VM_VERSION_TEXT},
         {"\\StringFileInfo\\041103a4\\ProductName", "vellmarin"},
         {"\\StringFileInfo\\041103a4\\FileDescription", "SNTP 時刻合わせ時計"},
     };
@@ -70,6 +71,6 @@ TEST(Resources, VersionInformationInJapanese)
     EXPECT_EQ(932, translation[1]);
     VS_FIXEDFILEINFO *fixed = NULL;
     ASSERT_TRUE(VerQueryValueA(&block[0], "\\", reinterpret_cast<void **>(&fixed), &length));
-    EXPECT_EQ(MAKELONG(21, 0), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(21, 0), fixed->dwProductVersionMS);
+    EXPECT_EQ(MAKELONG(VM_VERSION_MINOR, VM_VERSION_MAJOR), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(VM_VERSION_MINOR, VM_VERSION_MAJOR), fixed->dwProductVersionMS);
 }

@@ -14,7 +14,13 @@
 #include "base/settings.h"
 #include "sheet/property_sheet.h"
 #include "sheet/sheet_pages.h"
+#include "sheet/logon_task_box.h"
+#include "base/command_result.h"
+#include "base/elevation.h"
+#include "base/exit_codes.h"
+#include "base/logon_task.h"
 #include "resource.h"
+#include "vellmarin_version.h"
 
 namespace {
 
@@ -122,7 +128,7 @@ TEST_F(OptionsPage, SheetHasItsCaptionTabsAndNoHelpButton)
     EXPECT_EQ(0, exStyle & WS_EX_CONTEXTHELP);
     EXPECT_EQ("オプション|サーバー|通信|About", tabs);
     EXPECT_EQ(0, applyVisible);
-    EXPECT_EQ("vellmarin v0.21", version);
+    EXPECT_EQ("vellmarin v" VM_VERSION_TEXT, version);
     EXPECT_EQ(Idle, CurrentState);
     EXPECT_EQ(nullptr, PropertySheetWindow);
 }
@@ -154,13 +160,15 @@ TEST_F(OptionsPage, EveryCheckBoxSavesItsOwnKey)
         {IDC_SAVE_LOG, "SaveLog"},     {IDC_SAVE_EVENT_LOG, "SaveEventLog"},
         {IDC_DISP_LEAP, "DispLeap"},   {IDC_HOUR24, "Hour24"},
         {IDC_TOPMOST, "Topmost"},      {IDC_WAIT_LEAP, "WaitLeap"},
+        {IDC_ELEVATE, "Elevate"},
     };
+    const int count = sizeof rows / sizeof rows[0];
     Open("[SETUP]\r\nAutoClose=1\r\nHour24=0\r\n");
     for (const Row &row : rows) {
         SCOPED_TRACE(row.key);
         RunSheet([](HWND sheet) { PressOk(sheet); });
-        int before[8];
-        for (int i = 0; i < 8; i++)
+        int before[count];
+        for (int i = 0; i < count; i++)
             before[i] = IniInt("SETUP", rows[i].key, -1);
         RunSheet([&](HWND sheet) {
             HWND page = ShowPage(sheet, 0);
@@ -168,7 +176,7 @@ TEST_F(OptionsPage, EveryCheckBoxSavesItsOwnKey)
             Click(page, row.id);
             PressOk(sheet);
         });
-        for (int i = 0; i < 8; i++) {
+        for (int i = 0; i < count; i++) {
             int expected = rows[i].id == row.id ? !before[i] : before[i];
             EXPECT_EQ(expected, IniInt("SETUP", rows[i].key, -1)) << rows[i].key;
         }
@@ -451,6 +459,104 @@ TEST_F(OptionsPage, ValuesOutsideTheListsSurviveOk)
     EXPECT_EQ(5, IniInt("SETUP", "FormStyle", -1));
     EXPECT_EQ(comboBefore, ServerCombo);
     EXPECT_EQ(created.left, CreationRect.left);
+}
+
+TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAStandardUser)
+{
+    Open("");
+    RunSheet([&](HWND sheet) {
+        ExpectControlsInsidePages(sheet);
+        HWND page = ShowPage(sheet, 0);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
+        EXPECT_EQ("Program Files に置くと登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
+    });
+    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    QueryUserIsAdministrator = [] { return 0; };
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 0);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
+        EXPECT_EQ("管理者のアカウントでのみ登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
+    });
+    QueryUserIsAdministrator = UserIsAdministrator;
+    TaskExePath[0] = '\0';
+}
+
+// The elevated instance as a test answers it: declined or not started (error), its result block,
+// or (real) the task command itself against the prefix's Task Scheduler.
+struct StartAnswer { DWORD error; int32_t exitCode; uint32_t windowsError; int real; };
+StartAnswer NextStart;
+std::string StartedWith;
+HWND StartOwner;
+int Starts;
+
+HANDLE AnswerStart(HWND owner, const char *parameters, DWORD *error)
+{
+    Starts++;
+    StartOwner = owner;
+    StartedWith = parameters;
+    *error = NextStart.error;
+    CommandResult result = {NextStart.exitCode, NextStart.windowsError, 0, 0, ""};
+    if (NextStart.real)
+        RunLogonTaskCommand(1);
+    else if (!NextStart.error)
+        WriteCommandResult(&result);
+    return NextStart.error ? NULL : CreateEventA(NULL, TRUE, TRUE, NULL);   // an ended instance
+}
+
+// A tick of the task box is carried out at OK, one start per change; a change that did not
+// happen keeps the sheet open with the reason beside the box, and a second OK closes it.
+TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
+{
+    struct Row { StartAnswer answer; const char *note; };
+    const Row rows[] = {
+        {{ERROR_CANCELLED, 0, 0, 0}, "管理者の許可がないためタスクを登録できませんでした。"},
+        {{ERROR_FILE_NOT_FOUND, 0, 0, 0}, "管理者として起動できませんでした（2 "},
+        {{0, ExitTaskRefused, 0x80070005, 0}, "タスクスケジューラが登録を拒否しました（0x80070005 "},
+        {{0, ExitNotInProgramFiles, 0, 0}, "この場所からは登録できません。Program Files に置くと登録できます。"},
+        {{0, ExitClockSet, 0, 1}, nullptr},
+    };
+    char taskFile[MAX_PATH];
+    GetSystemDirectoryA(taskFile, MAX_PATH);
+    strcat(taskFile, "\\tasks\\vellmarin");
+    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    SheetStartElevated = AnswerStart;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.answer.exitCode);
+        Open("");
+        NextStart = row.answer;
+        Starts = 0;
+        std::string note;
+        int openAfterOk = -1, checked = -1;
+        HWND shown = NULL;
+        RunSheet([&](HWND sheet) {
+            shown = sheet;
+            HWND page = ShowPage(sheet, 0);
+            Click(page, IDC_LOGON_TASK);
+            ShowPage(sheet, 1);         // OK pressed on another page
+            PressOk(sheet);
+            PumpUntil([] { return Starts > 0; }, 2000);
+            openAfterOk = IsWindow(sheet) && PropSheet_GetCurrentPageHwnd(sheet) == page;
+            note = Text(page, IDC_LOGON_TASK_NOTE);
+            checked = Checked(page, IDC_LOGON_TASK);
+            if (openAfterOk)
+                PressOk(sheet);
+        });
+        EXPECT_EQ(1, Starts);
+        EXPECT_EQ("/register-task", StartedWith);
+        EXPECT_EQ(shown, StartOwner);
+        EXPECT_EQ(nullptr, PropertySheetWindow);
+        EXPECT_EQ(row.note != nullptr, openAfterOk);
+        if (row.note) {
+            EXPECT_EQ(0, note.compare(0, strlen(row.note), row.note)) << note;
+            EXPECT_EQ(0, checked);
+        } else {
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(taskFile));
+            EXPECT_EQ(S_OK, DeleteLogonTask());
+        }
+        TearDownClock();
+    }
+    SheetStartElevated = StartElevatedSelf;
+    TaskExePath[0] = '\0';
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ TEST(SheetAt144Dpi, UpDownsAreScaledAndStayOnTheirBoxes)
     RunSheet([](HWND sheet) {
         HWND page = ShowPage(sheet, 2);
         ASSERT_EQ(144, WindowDpi(page)) << "the prefix does not run at 144 DPI";
+        ExpectControlsInsidePages(sheet);
+        page = ShowPage(sheet, 2);
         struct Row { int box, spin; } rows[] = {
             {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN}, {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN},
             {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN}, {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN},

@@ -139,6 +139,25 @@ int Checked(HWND page, int id)
     return IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
 }
 
+void ExpectControlsInsidePages(HWND sheet)
+{
+    for (int index = 0; index < 4; index++) {
+        HWND page = ShowPage(sheet, index);
+        RECT inside;
+        GetClientRect(page, &inside);
+        for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT rect;
+            GetWindowRect(child, &rect);
+            MapWindowPoints(NULL, page, reinterpret_cast<POINT *>(&rect), 2);
+            EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= inside.right &&
+                        rect.bottom <= inside.bottom)
+                << "page " << index << " control " << GetDlgCtrlID(child) << " at " << rect.left
+                << "," << rect.top << "-" << rect.right << "," << rect.bottom << " of " << inside.right
+                << "x" << inside.bottom;
+        }
+    }
+}
+
 void PressOk(HWND sheet)
 {
     PropSheet_PressButton(sheet, PSBTN_OK);

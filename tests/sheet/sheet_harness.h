@@ -21,6 +21,8 @@ void TypeText(HWND page, int id, const char *text);  // WM_CHAR for each byte
 void SetText(HWND page, int id, const char *text);
 std::string Text(HWND page, int id);
 int Checked(HWND page, int id);
+// Every page's every control lies inside its page (failures reported through GoogleTest).
+void ExpectControlsInsidePages(HWND sheet);
 void PressOk(HWND sheet);
 void PressCancel(HWND sheet);
 // Dispatches messages until `done` is true or `timeoutMs` passed; true when done.

@@ -138,6 +138,9 @@ const Row OptionsRows[] = {
     {1015, "#128", Check, 15, 178, 115, 10, "イベントログを保存する"},
     {1017, "#128", Check, 15, 163, 120, 10, "うるう秒補正まで待機する"},
     {1018, "#128", Check, 15, 118, 115, 10, "最前面に表示する"},
+    {1035, "#128", Check | BS_MULTILINE, 15, 193, 185, 18, "時計を変更する権限がないときは管理者として変更する"},
+    {1036, "#128", Check, 15, 214, 150, 10, "ログオン時に管理者として起動する"},
+    {1037, "#130", SS_NOPREFIX, 27, 226, 173, 27, ""},
 };
 
 const Row ServerRows[] = {
@@ -192,7 +195,7 @@ struct Page {
 };
 
 const Page Pages[] = {
-    {IDD_OPTIONS_PAGE, 211, 219, OptionsRows, sizeof OptionsRows / sizeof OptionsRows[0]},
+    {IDD_OPTIONS_PAGE, 211, 262, OptionsRows, sizeof OptionsRows / sizeof OptionsRows[0]},
     {IDD_SERVER_PAGE, 209, 205, ServerRows, sizeof ServerRows / sizeof ServerRows[0]},
     {IDD_COMM_PAGE, 209, 155, CommRows, sizeof CommRows / sizeof CommRows[0]},
     {IDD_ABOUT_PAGE, 211, 175, AboutRows, sizeof AboutRows / sizeof AboutRows[0]},

@@ -34,6 +34,8 @@ static LRESULT CALLBACK HarnessWindowProc(HWND window, UINT message, WPARAM wPar
 static BOOL WINAPI RecordClockSetting(const SYSTEMTIME *utc)
 {
     ClockSettings.push_back(*utc);
+    if (!ClockSettingResult)
+        SetLastError(ERROR_PRIVILEGE_NOT_HELD);     // as for a process without the right
     return ClockSettingResult;
 }
 

@@ -46,7 +46,7 @@ int IsEvaluationMessage(const std::string &message)
 {
     std::string error = ClockErrorText;
     return message == error + " 秒の誤差を補正しました。" ||
-           message == "時計を変更できませんでした。誤差は " + error + " 秒です。" ||
+           message.rfind("時計を変更できませんでした。誤差は " + error + " 秒です。", 0) == 0 ||
            message == "時計の誤差は " + error + " 秒です。";
 }
 

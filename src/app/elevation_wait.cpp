@@ -1,0 +1,149 @@
+// Elevation on demand for one correction: the decision, the elevated `/sync` instance started
+// through "runas", its end polled by the clock's ticks, and its result in the usual texts.
+#include "app/elevation_wait.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "app/command_line.h"
+#include "base/command_result.h"
+#include "base/elevation.h"
+#include "base/exit_codes.h"
+#include "base/program.h"
+#include "base/settings.h"
+#include "logs/correction_log.h"
+#include "sntp/exchange_record.h"
+#include "sntp/reply.h"
+
+enum { ParametersSize = ServerNameMax + 16, OutcomeSize = 400 };
+
+int ElevationAsked = 0;
+
+static HANDLE ElevatedProcess = NULL;
+static uint32_t WaitSerial = 0;
+// What this instance measured itself: reported when the elevated one brings no measurement.
+static char OwnErrorText[ClockErrorTextSize];
+static int64_t OwnOffset = 0;
+
+int ShouldAskElevation(DWORD error, int elevated, int elevateSetting, int alreadyAsked)
+{
+    return error == ERROR_PRIVILEGE_NOT_HELD && !elevated && elevateSetting && !alreadyAsked;
+}
+
+int ElevationWanted(DWORD error)
+{
+    if (error != ERROR_PRIVILEGE_NOT_HELD)
+        return 0;
+    const char *server = ExchangeRecord.serverName;
+    return ShouldAskElevation(error, QueryProcessElevated(), Settings.Elevate, ElevationAsked) &&
+           server && IsSyncServerForm(server);
+}
+
+static void ReleaseElevatedProcess(void)
+{
+    if (ElevatedProcess) {
+        CloseHandle(ElevatedProcess);
+        ElevatedProcess = NULL;
+    }
+    CloseCommandResult();
+}
+
+static void LogCorrection(void)
+{
+    if (Settings.SaveLog)
+        AppendCorrectionLog(ClockErrorText);
+}
+
+int StartElevatedSync(HWND owner)
+{
+    ElevationAsked = 1;
+    snprintf(OwnErrorText, sizeof OwnErrorText, "%s", ClockErrorText);
+    OwnOffset = ClockOffset;
+    char parameters[ParametersSize];
+    snprintf(parameters, sizeof parameters, "/sync \"%s\"", ExchangeRecord.serverName);
+    DWORD error = 0;
+    ReleaseElevatedProcess();
+    // Without the result block the wait would learn no more than an exit code: no prompt then.
+    if (OpenCommandResult() == 0)
+        ElevatedProcess = StartElevatedSelf(owner, parameters, &error);
+    else
+        error = GetLastError();
+    if (ElevatedProcess)
+        return 0;
+    CloseCommandResult();
+    // Declined, or impossible: why it was impossible is Windows' own text.
+    char reason[256] = "";
+    if (error != ERROR_CANCELLED)
+        WindowsErrorText(error, reason, sizeof reason);
+    char message[OutcomeSize];
+    snprintf(message, sizeof message, "管理者の許可がないため時計を変更できませんでした。誤差は %s 秒です。%s%s",
+             ClockErrorText, reason[0] ? " " : "", reason);
+    SetResultMessage(message);
+    LogCorrection();
+    return -1;
+}
+
+// The result message, the display's offset and the flags from the elevated instance's outcome.
+static void ReportOutcome(DWORD exitCode, const CommandResult *result)
+{
+    char message[OutcomeSize];
+    char reason[256] = "";
+    const char *format = "時計を変更できませんでした。誤差は %s 秒です。%s%s";
+    if (result->offsetKnown) {
+        ClockOffset = result->offset;
+        BuildClockErrorText(result->offset);
+    }
+    CorrectionFailed = 1;
+    switch (exitCode) {
+    case ExitClockSet:
+        format = "%s 秒の誤差を補正しました。%s%s";
+        CorrectionFailed = 0;
+        break;
+    case ExitBelowMinAdjust:
+        format = "時計の誤差は %s 秒です。%s%s";
+        CorrectionFailed = 0;
+        break;
+    case ExitClockNotSet:
+        WindowsErrorText(result->windowsError, reason, sizeof reason);
+        break;
+    case ExitExchangeFailed:
+        // The elevated instance's own exchange failed: its message says how.
+        CopyWholeCharacters(reason, sizeof reason, result->message);
+        ExchangeRecord.ExchangeFailed = 1;
+        break;
+    }
+    snprintf(message, sizeof message, format, ClockErrorText, reason[0] ? " " : "", reason);
+    SetResultMessage(message);
+}
+
+int CollectElevatedSync(void)
+{
+    if (!ElevatedProcess || WaitForSingleObject(ElevatedProcess, 0) == WAIT_TIMEOUT)
+        return 0;
+    DWORD exitCode = ExitExchangeFailed;
+    if (!GetExitCodeProcess(ElevatedProcess, &exitCode))
+        exitCode = ExitExchangeFailed;
+    CommandResult result;
+    snprintf(ClockErrorText, sizeof ClockErrorText, "%s", OwnErrorText);
+    ClockOffset = OwnOffset;
+    // A block that does not match the exit code (or none: the instance ended early) brings
+    // nothing but the exit code; the measurement is then this instance's own.
+    if (!ReadCommandResult(&result) || (DWORD)result.exitCode != exitCode) {
+        ZeroMemory(&result, sizeof result);
+        // Without the block only 0 and 1 say enough; any other end is a failed setting.
+        if (exitCode != ExitClockSet && exitCode != ExitBelowMinAdjust)
+            exitCode = ExitBadCommandLine;
+    }
+    ReleaseElevatedProcess();
+    ReportOutcome(exitCode, &result);
+    // A log's warning box runs a message loop: the user may abandon the wait meanwhile.
+    uint32_t serial = ++WaitSerial;
+    LogCorrection();
+    return serial == WaitSerial ? 1 : -2;
+}
+
+void AbandonElevatedSync(void)
+{
+    WaitSerial += 1;
+    ReleaseElevatedProcess();
+}

@@ -1,0 +1,107 @@
+// The `/sync <server>` instance: an exchange driven by a message-only window that is never shown,
+// the clock set by the usual reply evaluation, the outcome as an exit code and a result block.
+#include "app/sync_command.h"
+
+
+#include "base/command_result.h"
+#include "base/exit_codes.h"
+#include "base/program.h"
+#include "base/settings.h"
+#include "sntp/exchange.h"
+#include "sntp/reply.h"
+
+enum { SyncTimerId = 1, TickMs = 250 };
+static const char SyncClassName[] = "vellmarin sync";
+
+static int ExchangeEnded = 0;
+
+static void OnExchangeResult(int result)
+{
+    if (result == 1)
+        ExchangeEnded = 1;
+}
+
+static LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TIMER:
+        TickCounter += 1;
+        OnExchangeResult(ExchangeTick());
+        return 0;
+    case WM_HOST_RESOLVED: OnExchangeResult(OnHostResolved(wParam, lParam)); return 0;
+    case WM_SOCKET_NOTIFY: OnExchangeResult(OnSocketNotify(wParam, lParam)); return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A failed network start-up is reported in the result, never in a box.
+static int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT)
+{
+    return IDOK;
+}
+
+static int RunExchange(const char *server)
+{
+    if (StartExchange(server, 0) != 0 || SendPreparedRequest() != 0)
+        return -1;
+    SetTimer(ClockWindow, SyncTimerId, TickMs, NULL);
+    MSG message;
+    while (!ExchangeEnded && GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+    KillTimer(ClockWindow, SyncTimerId);
+    return ExchangeEnded && !ExchangeRecord.ExchangeFailed ? 0 : -1;
+}
+
+// The exit code of an evaluated reply: the setting's outcome, or nothing to set below MinAdjust.
+static int EvaluatedOutcome(void)
+{
+    if (CorrectionFailed)
+        return ExitClockNotSet;
+    uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
+    uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
+    return magnitude >= threshold ? ExitClockSet : ExitBelowMinAdjust;
+}
+
+int RunSyncCommand(const char *server)
+{
+    ComputeProgramPaths();
+    LoadSettings();
+    // Only the exchange's own settings count: this instance writes no log, announces nothing and
+    // asks nobody. A large step was already confirmed by the instance that started this one.
+    Settings.SaveLog = 0;
+    Settings.SaveEventLog = 0;
+    Settings.DispLeap = 0;
+    Settings.ConfirmStep = 0;
+    Settings.Elevate = 0;
+    NetworkErrorBox = NoBox;
+
+    WNDCLASSA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.lpfnWndProc = SyncWindowProc;
+    windowClass.hInstance = ProgramInstance;
+    windowClass.lpszClassName = SyncClassName;
+    RegisterClassA(&windowClass);
+    ClockWindow = CreateWindowExA(0, SyncClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                                  ProgramInstance, NULL);
+
+    CommandResult result;
+    ZeroMemory(&result, sizeof result);
+    result.exitCode = ExitExchangeFailed;
+    if (ClockWindow) {
+        StartNetwork();
+        if (RunExchange(server) == 0) {
+            result.exitCode = EvaluatedOutcome();
+            result.offset = ClockOffset;
+            result.offsetKnown = 1;
+            result.windowsError = CorrectionFailed ? CorrectionError : 0;
+        }
+        StopNetwork();
+        CopyWholeCharacters(result.message, sizeof result.message, ExchangeRecord.ResultMessage);
+        DestroyWindow(ClockWindow);
+        ClockWindow = NULL;
+    } else {
+        result.windowsError = GetLastError();
+    }
+    WriteCommandResult(&result);
+    return result.exitCode;
+}

@@ -1,0 +1,91 @@
+// Whether this process runs elevated, starting the program's own exe through the "runas" verb,
+// and restricting where an elevated start loads DLLs from.
+#include "base/elevation.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "base/program.h"
+
+int (*QueryProcessElevated)(void) = TokenIsElevated;
+const char *ElevatedExePath = NULL;
+
+int TokenIsElevated(void)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    BOOL known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    // Before Vista there is no such class and no filtered token: the user has what he has.
+    if (!known)
+        return GetLastError() == ERROR_INVALID_PARAMETER ? 1 : 0;
+    return elevation.TokenIsElevated != 0;
+}
+
+HANDLE StartElevatedSelf(HWND owner, const char *parameters, DWORD *error)
+{
+    char path[MAX_PATH];
+    DWORD length = ElevatedExePath ? (DWORD)snprintf(path, sizeof path, "%s", ElevatedExePath)
+                                   : GetModuleFileNameA(NULL, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+        return NULL;
+    }
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.hwnd = owner;
+    info.lpVerb = "runas";
+    info.lpFile = path;
+    info.lpParameters = parameters;
+    info.nShow = SW_HIDE;
+    if (!ShellExecuteExA(&info) || info.hProcess == NULL) {
+        DWORD failure = GetLastError();
+        *error = failure != 0 ? failure : ERROR_ACCESS_DENIED;
+        return NULL;
+    }
+    *error = 0;
+    return info.hProcess;
+}
+
+void RestrictDllSearch(void)
+{
+    typedef BOOL(WINAPI * SetDefaultDirectoriesFunction)(DWORD flags);
+    const DWORD SearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDefaultDirectoriesFunction setDefault = NULL;
+    if (kernel)
+        setDefault = (SetDefaultDirectoriesFunction)(void (*)(void))GetProcAddress(
+            kernel, "SetDefaultDllDirectories");
+    if (setDefault && setDefault(SearchSystem32))
+        return;
+    // Older systems without that update: at least the current folder leaves the search order.
+    SetDllDirectoryA("");
+}
+
+void WindowsErrorText(DWORD error, char *out, size_t size)
+{
+    if (size == 0)
+        return;
+    out[0] = '\0';
+    char text[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  NULL, error, 0, text, sizeof text, NULL);
+    if (length == 0)
+        return;
+    if (length >= sizeof text)
+        length = sizeof text - 1;
+    text[length] = '\0';
+    // One line: the system's text ends in CR LF, and some have more than one line.
+    for (char *p = text; *p; ++p) {
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
+    while (length > 0 && text[length - 1] == ' ')
+        text[--length] = '\0';
+    CopyWholeCharacters(out, size, text);
+}

@@ -1,0 +1,473 @@
+// The logon task that starts this program elevated when the user logs on, through the Task
+// Scheduler 2.0 interface: registered from XML text, which every version reads the same way.
+#include "base/logon_task.h"
+
+#include <shlobj.h>
+#include <taskschd.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "base/command_result.h"
+#include "base/elevation.h"
+#include "base/exit_codes.h"
+
+char TaskExePath[MAX_PATH] = "";
+
+static const WCHAR TaskName[] = L"vellmarin";
+static const WCHAR RootFolder[] = L"\\";
+enum { XmlSize = 8192, UserNameSize = 512 };
+
+// The exe the task is about, in its long form (a task must never name a short 8.3 alias).
+static int TaskExe(char *path, size_t size)
+{
+    if (TaskExePath[0]) {
+        snprintf(path, size, "%s", TaskExePath);
+        return 0;
+    }
+    char module[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return -1;
+    length = GetLongPathNameA(module, path, (DWORD)size);
+    if (length == 0 || length >= size)
+        snprintf(path, size, "%s", module);
+    return 0;
+}
+
+// Code page 932 to UTF-16; 0 / -1.
+static int Widen(const char *text, WCHAR *out, int count)
+{
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, count) > 0 ? 0 : -1;
+}
+
+static const char *NextCharacter(const char *p)
+{
+    if (IsDBCSLeadByteEx(932, (BYTE)p[0]) && p[1])
+        return p + 2;
+    return p + 1;
+}
+
+static char FoldCase(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+// One step of a path below the folder: characters a name may hold, and not only dots and
+// spaces (".", ".." and their look-alikes, which Windows folds to a parent or the folder itself).
+static int PlainStep(const char *step, const char *end)
+{
+    int plain = 0;
+    for (const char *p = step; p < end; p = NextCharacter(p)) {
+        BYTE c = (BYTE)*p;
+        if (IsDBCSLeadByteEx(932, c)) {
+            plain = 1;
+            continue;
+        }
+        if (c < 0x20 || strchr("/:*?\"<>|", c))
+            return 0;
+        if (c != '.' && c != ' ')
+            plain = 1;
+    }
+    return plain;
+}
+
+int PathInsideFolder(const char *path, const char *folder)
+{
+    // The folder without a closing separator (a 0x5C trail byte is part of its character).
+    size_t folderLength = 0;
+    for (const char *p = folder; *p; p = NextCharacter(p)) {
+        if (*p != '\\' || p[1] != '\0')
+            folderLength = (size_t)(NextCharacter(p) - folder);
+    }
+    if (folderLength == 0)
+        return 0;
+    // Double-byte characters must match byte for byte: folding a trail byte would make two
+    // different characters equal.
+    const char *p = path;
+    for (const char *f = folder; f < folder + folderLength;) {
+        const char *next = NextCharacter(f);
+        if (next - f == 2) {
+            if (p[0] != f[0] || p[1] != f[1])
+                return 0;
+            p += 2;
+        } else {
+            if (FoldCase(*p) != FoldCase(*f))
+                return 0;
+            p++;
+        }
+        f = next;
+    }
+    if (*p != '\\')
+        return 0;
+    // Then one or more steps, the last one the file.
+    const char *step = p + 1;
+    for (const char *q = step;; q = NextCharacter(q)) {
+        if (*q == '\\' || *q == '\0') {
+            if (q == step || !PlainStep(step, q))
+                return 0;
+            if (*q == '\0')
+                return 1;
+            step = q + 1;
+        }
+    }
+}
+
+// The Program Files folders of this Windows: the one for programs of this process's kind, the
+// 32-bit one, and on 64-bit Windows the 64-bit one, which a 32-bit process is otherwise shown
+// as its 32-bit twin. All come from the machine's part of the registry, which only
+// administrators can change (the environment's copies can be set by any user).
+static int ProgramFilesFolder(int index, char *folder, size_t size)
+{
+    folder[0] = '\0';
+    if (index < 2) {
+        int which = index == 0 ? CSIDL_PROGRAM_FILES : CSIDL_PROGRAM_FILESX86;
+        char found[MAX_PATH];
+        if (SHGetFolderPathA(NULL, which, NULL, SHGFP_TYPE_CURRENT, found) != S_OK)
+            return -1;
+        snprintf(folder, size, "%s", found);
+        return 0;
+    }
+    const REGSAM Wow64View64 = 0x0100;     // KEY_WOW64_64KEY, ignored where there is one view
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_QUERY_VALUE | Wow64View64, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD type = 0, length = (DWORD)size - 1;
+    LONG read = RegQueryValueExA(key, "ProgramW6432Dir", NULL, &type, (BYTE *)folder, &length);
+    RegCloseKey(key);
+    if (read != ERROR_SUCCESS || type != REG_SZ) {
+        folder[0] = '\0';
+        return -1;
+    }
+    folder[length < size ? length : size - 1] = '\0';
+    return 0;
+}
+
+int ExeMayBeTaskTarget(void)
+{
+    char exe[MAX_PATH];
+    if (TaskExe(exe, sizeof exe) != 0)
+        return 0;
+    for (int index = 0; index < 3; index++) {
+        char folder[MAX_PATH];
+        if (ProgramFilesFolder(index, folder, sizeof folder) == 0 && PathInsideFolder(exe, folder))
+            return 1;
+    }
+    return 0;
+}
+
+int (*QueryUserIsAdministrator)(void) = UserIsAdministrator;
+
+int UserIsAdministrator(void)
+{
+    HANDLE token = NULL;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+        DWORD size = 0;
+        BOOL known = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size);
+        CloseHandle(token);
+        // A filtered token or its elevated twin: an administrator under UAC.
+        if (known && type != TokenElevationTypeDefault)
+            return 1;
+    }
+    // Otherwise UAC is off, or absent, or the user is a standard one: the token says which.
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = NULL;
+    BOOL member = FALSE;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, &administrators))
+        return 0;
+    if (!CheckTokenMembership(NULL, administrators, &member))
+        member = FALSE;
+    FreeSid(administrators);
+    return member != 0;
+}
+
+// A bounded text of UTF-16 being written; once something did not fit it stays failed.
+struct XmlText {
+    WCHAR text[XmlSize];
+    size_t length;
+    int failed;
+};
+
+static void Append(XmlText *xml, const WCHAR *part)
+{
+    size_t length = wcslen(part);
+    if (xml->failed || xml->length + length >= XmlSize) {
+        xml->failed = 1;
+        return;
+    }
+    memcpy(xml->text + xml->length, part, length * sizeof(WCHAR));
+    xml->length += length;
+    xml->text[xml->length] = L'\0';
+}
+
+static void AppendEscaped(XmlText *xml, const WCHAR *value)
+{
+    for (const WCHAR *p = value; *p; ++p) {
+        WCHAR single[2] = {*p, L'\0'};
+        switch (*p) {
+        case L'&': Append(xml, L"&amp;"); break;
+        case L'<': Append(xml, L"&lt;"); break;
+        case L'>': Append(xml, L"&gt;"); break;
+        case L'"': Append(xml, L"&quot;"); break;
+        case L'\'': Append(xml, L"&apos;"); break;
+        default: Append(xml, single); break;
+        }
+    }
+}
+
+// DOMAIN\user of this process's token: the user whose logon starts the task.
+static int CurrentUser(WCHAR *user, DWORD size)
+{
+    HANDLE token = NULL;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return -1;
+    BYTE buffer[256];
+    DWORD length = 0;
+    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
+    CloseHandle(token);
+    if (!known)
+        return -1;
+    WCHAR name[UserNameSize / 2], domain[UserNameSize / 2];
+    DWORD nameLength = UserNameSize / 2, domainLength = UserNameSize / 2;
+    SID_NAME_USE use;
+    if (!LookupAccountSidW(NULL, ((TOKEN_USER *)buffer)->User.Sid, name, &nameLength, domain,
+                           &domainLength, &use))
+        return -1;
+    _snwprintf(user, size, domain[0] ? L"%ls\\%ls" : L"%ls%ls", domain, name);
+    user[size - 1] = L'\0';
+    return 0;
+}
+
+// The task: at the user's logon, this exe from its own folder, at the highest run level the user
+// has, for as long as it runs, on battery too, at the usual priority of a program started by hand.
+static int BuildTaskXml(XmlText *xml, const WCHAR *exe, const WCHAR *user)
+{
+    WCHAR folder[MAX_PATH];
+    wcsncpy(folder, exe, MAX_PATH - 1);
+    folder[MAX_PATH - 1] = L'\0';
+    WCHAR *slash = wcsrchr(folder, L'\\');
+    if (!slash)
+        return -1;
+    *(slash == folder + 2 ? slash + 1 : slash) = L'\0';   // "C:\" keeps its separator
+    xml->length = 0;
+    xml->failed = 0;
+    xml->text[0] = L'\0';
+    Append(xml, L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\r\n"
+                L"  <RegistrationInfo><Description>vellmarin</Description></RegistrationInfo>\r\n"
+                L"  <Triggers>\r\n    <LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      <UserId>");
+    AppendEscaped(xml, user);
+    Append(xml, L"</UserId>\r\n    </LogonTrigger>\r\n  </Triggers>\r\n"
+                L"  <Principals>\r\n    <Principal id=\"Author\">\r\n      <UserId>");
+    AppendEscaped(xml, user);
+    Append(xml, L"</UserId>\r\n      <LogonType>InteractiveToken</LogonType>\r\n"
+                L"      <RunLevel>HighestAvailable</RunLevel>\r\n    </Principal>\r\n  </Principals>\r\n"
+                L"  <Settings>\r\n"
+                L"    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>\r\n"
+                L"    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>\r\n"
+                L"    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>\r\n"
+                L"    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>\r\n"
+                L"    <Priority>4</Priority>\r\n"
+                L"    <Enabled>true</Enabled>\r\n"
+                L"  </Settings>\r\n"
+                L"  <Actions Context=\"Author\">\r\n    <Exec>\r\n      <Command>");
+    AppendEscaped(xml, exe);
+    Append(xml, L"</Command>\r\n      <WorkingDirectory>");
+    AppendEscaped(xml, folder);
+    Append(xml, L"</WorkingDirectory>\r\n    </Exec>\r\n  </Actions>\r\n</Task>\r\n");
+    return xml->failed ? -1 : 0;
+}
+
+// COM for this thread for as long as one task operation lasts; a thread already in another
+// apartment kind is used as it is.
+static HRESULT EnterCom(int *entered)
+{
+    HRESULT result = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    *entered = SUCCEEDED(result);
+    return result == RPC_E_CHANGED_MODE ? S_OK : result;
+}
+
+static void LeaveCom(int entered)
+{
+    if (entered)
+        CoUninitialize();
+}
+
+static void ReleaseOnce(IUnknown **slot)
+{
+    if (*slot) {
+        (*slot)->Release();
+        *slot = NULL;
+    }
+}
+
+// The root folder of the Task Scheduler on this computer.
+static HRESULT OpenRootFolder(ITaskFolder **root)
+{
+    *root = NULL;
+    ITaskService *service = NULL;
+    HRESULT result = CoCreateInstance(__uuidof(TaskScheduler), NULL, CLSCTX_INPROC_SERVER,
+                                      __uuidof(ITaskService), (void **)&service);
+    if (FAILED(result))
+        return result;
+    VARIANT none;
+    VariantInit(&none);
+    result = service->Connect(none, none, none, none);
+    if (SUCCEEDED(result)) {
+        BSTR path = SysAllocString(RootFolder);
+        result = path ? service->GetFolder(path, root) : E_OUTOFMEMORY;
+        SysFreeString(path);
+    }
+    ReleaseOnce((IUnknown **)&service);
+    return result;
+}
+
+int LogonTaskXml(const char *exe, WCHAR *xml, size_t count)
+{
+    WCHAR wideExe[MAX_PATH], user[UserNameSize];
+    if (Widen(exe, wideExe, MAX_PATH) != 0 || CurrentUser(user, UserNameSize) != 0)
+        return -1;
+    static XmlText text;
+    if (BuildTaskXml(&text, wideExe, user) != 0 || text.length >= count)
+        return -1;
+    memcpy(xml, text.text, (text.length + 1) * sizeof(WCHAR));
+    return 0;
+}
+
+static HRESULT RegisterTaskXml(ITaskFolder *root, const WCHAR *xml)
+{
+    BSTR name = SysAllocString(TaskName), text = SysAllocString(xml);
+    VARIANT none;
+    VariantInit(&none);
+    IRegisteredTask *task = NULL;
+    HRESULT result = E_OUTOFMEMORY;
+    if (name && text)
+        result = root->RegisterTask(name, text, TASK_CREATE_OR_UPDATE, none, none,
+                                    TASK_LOGON_INTERACTIVE_TOKEN, none, &task);
+    ReleaseOnce((IUnknown **)&task);
+    SysFreeString(name);
+    SysFreeString(text);
+    return result;
+}
+
+HRESULT RegisterLogonTask(void)
+{
+    char exe[MAX_PATH];
+    static WCHAR xml[XmlSize];
+    if (TaskExe(exe, sizeof exe) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    int entered = 0;
+    HRESULT result = EnterCom(&entered);
+    if (SUCCEEDED(result)) {
+        ITaskFolder *root = NULL;
+        result = OpenRootFolder(&root);
+        if (SUCCEEDED(result))
+            result = RegisterTaskXml(root, xml);
+        ReleaseOnce((IUnknown **)&root);
+    }
+    LeaveCom(entered);
+    return result;
+}
+
+static int MissingTask(HRESULT result)
+{
+    return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+           result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+HRESULT DeleteLogonTask(void)
+{
+    int entered = 0;
+    HRESULT result = EnterCom(&entered);
+    if (SUCCEEDED(result)) {
+        ITaskFolder *root = NULL;
+        result = OpenRootFolder(&root);
+        if (SUCCEEDED(result)) {
+            BSTR name = SysAllocString(TaskName);
+            result = name ? root->DeleteTask(name, 0) : E_OUTOFMEMORY;
+            SysFreeString(name);
+            if (MissingTask(result))
+                result = S_OK;
+        }
+        ReleaseOnce((IUnknown **)&root);
+    }
+    LeaveCom(entered);
+    return result;
+}
+
+// Whether the task's first action starts `exe`: its path without case, quoted or not.
+static int TaskStartsExe(IRegisteredTask *task, const WCHAR *exe)
+{
+    ITaskDefinition *definition = NULL;
+    IActionCollection *actions = NULL;
+    IAction *action = NULL;
+    IExecAction *exec = NULL;
+    BSTR path = NULL;
+    int same = 0;
+    if (SUCCEEDED(task->get_Definition(&definition)) &&
+        SUCCEEDED(definition->get_Actions(&actions)) &&
+        SUCCEEDED(actions->get_Item(1, &action)) &&
+        SUCCEEDED(action->QueryInterface(__uuidof(IExecAction), (void **)&exec)) &&
+        SUCCEEDED(exec->get_Path(&path)) && path) {
+        const WCHAR *p = path;
+        size_t length = wcslen(p);
+        if (length >= 2 && p[0] == L'"' && p[length - 1] == L'"') {
+            p++;
+            length -= 2;
+        }
+        same = length == wcslen(exe) && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, p,
+                                                       (int)length, exe, (int)length) == CSTR_EQUAL;
+    }
+    SysFreeString(path);
+    ReleaseOnce((IUnknown **)&exec);
+    ReleaseOnce((IUnknown **)&action);
+    ReleaseOnce((IUnknown **)&actions);
+    ReleaseOnce((IUnknown **)&definition);
+    return same;
+}
+
+int LogonTaskExists(void)
+{
+    char exe[MAX_PATH];
+    WCHAR wideExe[MAX_PATH];
+    if (TaskExe(exe, sizeof exe) != 0 || Widen(exe, wideExe, MAX_PATH) != 0)
+        return 0;
+    int entered = 0, exists = 0;
+    if (SUCCEEDED(EnterCom(&entered))) {
+        ITaskFolder *root = NULL;
+        IRegisteredTask *task = NULL;
+        BSTR name = SysAllocString(TaskName);
+        if (name && SUCCEEDED(OpenRootFolder(&root)) && SUCCEEDED(root->GetTask(name, &task)))
+            exists = TaskStartsExe(task, wideExe);
+        SysFreeString(name);
+        ReleaseOnce((IUnknown **)&task);
+        ReleaseOnce((IUnknown **)&root);
+    }
+    LeaveCom(entered);
+    return exists;
+}
+
+int RunLogonTaskCommand(int registering)
+{
+    // This process does nothing else: the Task Scheduler may act in its caller's name.
+    int entered = 0;
+    if (SUCCEEDED(EnterCom(&entered)))
+        CoInitializeSecurity(NULL, -1, NULL, NULL, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, NULL, EOAC_NONE, NULL);
+    CommandResult result = {};
+    if (registering && !ExeMayBeTaskTarget()) {
+        result.exitCode = ExitNotInProgramFiles;
+    } else {
+        HRESULT outcome = registering ? RegisterLogonTask() : DeleteLogonTask();
+        if (FAILED(outcome)) {
+            result.exitCode = ExitTaskRefused;
+            result.windowsError = (uint32_t)outcome;
+            WindowsErrorText((DWORD)outcome, result.message, sizeof result.message);
+        }
+    }
+    LeaveCom(entered);
+    WriteCommandResult(&result);
+    return result.exitCode;
+}

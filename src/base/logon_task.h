@@ -1,0 +1,38 @@
+// The logon task that starts this program elevated when the user logs on: registering and
+// deleting it through the Task Scheduler, and whether it exists for this exe.
+#pragma once
+#include <windows.h>
+
+// The exe the task points at, code page 932: empty means this program's own exe (looked up when
+// needed). Tests put another path in.
+extern char TaskExePath[MAX_PATH];
+
+// The work of `/register-task` (registering 1) and `/unregister-task` (0), run elevated:
+// returns the process's exit code (ExitClockSet when done, ExitTaskRefused, ExitNotInProgramFiles)
+// and writes it, with the Task Scheduler's HRESULT, to the waiting instance's result block.
+int RunLogonTaskCommand(int registering);
+
+// 1 when `path` names a file inside `folder` or one of its subfolders, compared without case
+// (letters of code page 932's single-byte range only); no "." or ".." steps, no empty steps, no
+// characters a file name cannot hold. Both in code page 932.
+int PathInsideFolder(const char *path, const char *folder);
+// 1 when the exe lies under a Program Files folder, where standard users cannot replace it.
+int ExeMayBeTaskTarget(void);
+
+// 1 when this process's user is an administrator, elevated or not. Only such a user gains the
+// right to set the clock from a task at the highest run level; a standard user's elevated
+// instance would run as the administrator who typed the password, and register the task for
+// that other account. Tests replace it.
+extern int (*QueryUserIsAdministrator)(void);
+int UserIsAdministrator(void);
+
+// 1 when a task of this program's name exists whose action starts the exe; 0 when none does or
+// the Task Scheduler cannot be asked.
+int LogonTaskExists(void);
+// The task's text for `exe` (code page 932) and the user of this process: at the user's logon,
+// the exe from its own folder at the highest run level. 0, or -1 when it does not fit `count`.
+int LogonTaskXml(const char *exe, WCHAR *xml, size_t count);
+// Registers (replacing one of that name) or deletes the task for the exe; a missing task counts
+// as deleted. S_OK or the Task Scheduler's (or COM's) error.
+HRESULT RegisterLogonTask(void);
+HRESULT DeleteLogonTask(void);

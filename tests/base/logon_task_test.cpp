@@ -1,0 +1,147 @@
+// The Program Files rule as rows, and the logon task registered in the prefix's Task Scheduler,
+// read back through its COM interface, and deleted.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <msxml2.h>
+#include <taskschd.h>
+#include <algorithm>
+#include <string>
+#include <stdio.h>
+
+#include "base/command_result.h"
+#include "base/exit_codes.h"
+#include "base/logon_task.h"
+
+TEST(ProgramFilesRule, OnlyFilesBelowTheFolderItself)
+{
+    struct Row { const char *path, *folder; int inside; };
+    const Row rows[] = {
+        {"C:\\Program Files\\vellmarin\\vellmarin.exe", "C:\\Program Files", 1},
+        {"c:\\PROGRAM files\\vm.exe", "C:\\Program Files\\", 1},
+        {"C:\\Program Files (x86)\\vm\\vm.exe", "C:\\Program Files (x86)", 1},
+        {"C:\\Program Files Evil\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files (x86)\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files", "C:\\Program Files", 0},
+        {"C:\\Program Files\\", "C:\\Program Files", 0},
+        {"C:\\Program Files\\..\\Users\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\vm\\..\\..\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\.\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\. .\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\vm\\..", "C:\\Program Files", 0},
+        {"C:\\Program Files\\\\x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\vm/../../x.exe", "C:\\Program Files", 0},
+        {"C:\\Program Files\\x.exe:stream", "C:\\Program Files", 0},
+        {"C:\\Program Files\\?\\x.exe", "C:\\Program Files", 0},     // a character lost to CP932
+        {"\\\\?\\C:\\Program Files\\x.exe", "C:\\Program Files", 0},
+        {"C:\\x.exe", "", 0},
+        // 表 ends in 0x5C, which is no separator; ア (83 41) and ギ (83 61) differ only in a
+        // trail byte that must not be folded like a letter.
+        {"C:\\表\\x.exe", "C:\\表", 1},
+        {"C:\\表\\x.exe", "C:\\表\\", 1},
+        {"C:\\表x.exe", "C:\\表", 0},
+        {"C:\\ギ\\x.exe", "C:\\ア", 0},
+        {"C:\\Program Files\\ソフト\\x.exe", "C:\\Program Files", 1},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(row.inside, PathInsideFolder(row.path, row.folder)) << row.path << " in " << row.folder;
+}
+
+namespace {
+
+// The task's time limit as the prefix's Task Scheduler hands it back, "none" without a task.
+// Wine 8 keeps a task's settings but drops its principal, triggers and actions (its reader skips
+// them), so those are checked in the text it is given.
+std::wstring ReadTaskLimit()
+{
+    ITaskService *service = NULL;
+    ITaskFolder *root = NULL;
+    IRegisteredTask *task = NULL;
+    ITaskDefinition *definition = NULL;
+    ITaskSettings *settings = NULL;
+    BSTR limit = NULL;
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    VARIANT none;
+    VariantInit(&none);
+    if (FAILED(CoCreateInstance(__uuidof(TaskScheduler), NULL, CLSCTX_INPROC_SERVER,
+                                __uuidof(ITaskService), (void **)&service)) ||
+        FAILED(service->Connect(none, none, none, none)) ||
+        FAILED(service->GetFolder(SysAllocString(L"\\"), &root)) ||
+        FAILED(root->GetTask(SysAllocString(L"vellmarin"), &task)) ||
+        FAILED(task->get_Definition(&definition)) || FAILED(definition->get_Settings(&settings)))
+        return L"none";     // the objects go with the test process
+    return SUCCEEDED(settings->get_ExecutionTimeLimit(&limit)) && limit ? limit : L"";
+}
+
+int RunCommand(int registering, CommandResult *result)
+{
+    OpenCommandResult();
+    int code = RunLogonTaskCommand(registering);
+    EXPECT_EQ(1, ReadCommandResult(result));
+    CloseCommandResult();
+    return code;
+}
+
+const CLSID DomDocument30 = {0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 0x00, 0xf8, 0x1f, 0xe2, 0x21}};
+const IID DomDocument = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+
+}  // namespace
+
+// The text the Task Scheduler is given, read by an XML parser as Windows reads it.
+TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
+{
+    static WCHAR xml[8192];
+    ASSERT_EQ(0, LogonTaskXml("C:\\Program Files\\A&B's\\vellmarin.exe", xml, 8192));
+    WCHAR user[256];
+    DWORD size = 256;
+    ASSERT_TRUE(GetUserNameW(user, &size));
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    IXMLDOMDocument *document = NULL;
+    ASSERT_EQ(S_OK, CoCreateInstance(DomDocument30, NULL, CLSCTX_INPROC_SERVER, DomDocument, (void **)&document));
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, document->loadXML(SysAllocString(xml), &loaded));
+    ASSERT_EQ(VARIANT_TRUE, loaded);
+    // The user's name ends DOMAIN\user in the logon trigger and in the principal.
+    struct Row { const WCHAR *element; std::wstring value; long count; };
+    const Row rows[] = {
+        {L"UserId", std::wstring(L"\\") + user, 2},
+        {L"LogonType", L"InteractiveToken", 1},
+        {L"RunLevel", L"HighestAvailable", 1},
+        {L"Command", L"C:\\Program Files\\A&B's\\vellmarin.exe", 1},
+        {L"WorkingDirectory", L"C:\\Program Files\\A&B's", 1},
+        {L"ExecutionTimeLimit", L"PT0S", 1},
+        {L"DisallowStartIfOnBatteries", L"false", 1},
+        {L"StopIfGoingOnBatteries", L"false", 1},
+    };
+    for (const Row &row : rows) {
+        IXMLDOMNodeList *nodes = NULL;
+        long count = 0;
+        ASSERT_EQ(S_OK, document->getElementsByTagName(SysAllocString(row.element), &nodes));
+        ASSERT_EQ(S_OK, nodes->get_length(&count));
+        ASSERT_EQ(row.count, count) << row.element;
+        for (long i = 0; i < count; i++) {
+            IXMLDOMNode *node = NULL;
+            BSTR value = NULL;
+            ASSERT_EQ(S_OK, nodes->get_item(i, &node));
+            ASSERT_EQ(S_OK, node->get_text(&value));
+            std::wstring found = value;
+            size_t keep = row.count == 2 ? row.value.size() : found.size();   // the user's ending
+            EXPECT_EQ(row.value, found.substr(found.size() - std::min(keep, found.size()))) << row.element;
+        }
+    }
+}
+
+TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
+{
+    CommandResult result;
+    snprintf(TaskExePath, sizeof TaskExePath, "C:\\users\\Public\\vellmarin.exe");
+    EXPECT_EQ(ExitNotInProgramFiles, RunCommand(1, &result));
+    EXPECT_EQ(L"none", ReadTaskLimit());
+    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-task-test\\vellmarin.exe");
+    ASSERT_EQ(ExitClockSet, RunCommand(1, &result));
+    EXPECT_EQ(0u, result.windowsError);
+    EXPECT_EQ(L"PT0S", ReadTaskLimit());
+    ASSERT_EQ(ExitClockSet, RunCommand(0, &result));
+    EXPECT_EQ(L"none", ReadTaskLimit());
+    EXPECT_EQ(ExitClockSet, RunCommand(0, &result));     // nothing to delete is done too
+    TaskExePath[0] = '\0';
+}
