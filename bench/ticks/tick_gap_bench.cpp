@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/program.h"
+#include "app/clock_tick.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "base/settings.h"
@@ -34,7 +35,7 @@ static LRESULT CALLBACK BenchProc(HWND window, UINT message, WPARAM wParam, LPAR
                 LookupGaps.push_back(now - LastTick);
         }
         LastTick = now;
-        TimerTick();
+        ClockTimerFired(NULL);
         return 0;
     }
     case WM_HOST_RESOLVED:

@@ -1,6 +1,7 @@
 // The clock window's procedure with its message and command tables, its window class and the
 // first showing; the program and the tests drive this one procedure.
 #include "app/clock_window.h"
+#include "app/clock_tick.h"
 
 #include "base/program.h"
 #include "app/sync_machine.h"
@@ -14,46 +15,31 @@
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 
-enum {
-    ClockTimerId = 1,
-    QuarterSecond = 2500000,        // 100 ns units
-    TickMargin = 20000,             // aim 2 ms past the boundary, so the new second is there
-    EarlySlack = 50000,             // a tick less than 5 ms before its boundary is early
-    HundredNsPerMs = 10000
-};
-
-UINT TickDelay(uint64_t now)
+// A lookup has found the address the query asks: the status names it, painted before the request
+// goes out as the rest of the announcement was.
+static void NameLookedUpAddress(void)
 {
-    uint64_t wait = QuarterSecond - now % QuarterSecond + TickMargin;
-    return (UINT)((wait + HundredNsPerMs - 1) / HundredNsPerMs);
+    ShowQueryStatus();
+    if (ClockWindow)
+        RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
-int TickIsEarly(uint64_t now)
+// The start-up placement may move the window onto a monitor of another scaling: it is laid out
+// again there (through WM_DPICHANGED, or here where that did not come), and the size that gives
+// is placed once more.
+static void PlaceAtStart(HWND window)
 {
-    return now % QuarterSecond >= (uint64_t)(QuarterSecond - EarlySlack);
-}
-
-// Arms the clock timer for just after the next quarter second; a clock that was stepped is
-// followed from the next tick on.
-static void ArmClockTimer(HWND window, uint64_t now)
-{
-    SetTimer(window, ClockTimerId, TickDelay(now), NULL);
-}
-
-// The clock the display reads, in 100 ns units.
-static uint64_t DisplayClockNow(void)
-{
-    SYSTEMTIME utc;
-    SyncServices.readUtcTime(&utc);
-    return SystemTimeToFileTime64(&utc);
-}
-
-static void OnTimer(HWND window)
-{
-    uint64_t now = DisplayClockNow();
-    ArmClockTimer(window, now);
-    if (!TickIsEarly(now))
-        TimerTick();
+    RECT before, after;
+    GetWindowRect(window, &before);
+    if (!PlaceClockWindow())
+        return;
+    int dpi = WindowDpi(window);
+    if (dpi != LayoutDpi())
+        RelayoutClockForDpi(dpi);
+    GetWindowRect(window, &after);
+    if (after.right - after.left != before.right - before.left ||
+        after.bottom - after.top != before.bottom - before.top)
+        PlaceClockWindow();
 }
 
 // Creation steps: the layout, the first display, the timer and the machine's first state,
@@ -61,14 +47,15 @@ static void OnTimer(HWND window)
 static LRESULT OnCreate(HWND window)
 {
     ClockWindow = window;
+    AnnounceLookedUpAddress = NameLookedUpAddress;
     BuildClockLayout();
     ShowDateTime();
-    ArmClockTimer(window, DisplayClockNow());
+    ArmClockTimer(window);
     HandOverFailedCorrection = OfferElevation;
     BeginStartDelay();
     if (Settings.FormStyle == StandardStyle)
         SetStatusText("ようこそ vellmarin へ。");
-    PlaceClockWindow();
+    PlaceAtStart(window);
     GetWindowRect(window, &CreationRect);
     ApplyTopmost(Settings.Topmost);
     return 0;
@@ -157,7 +144,7 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (OnCommand(window, wParam))
             return 0;
         break;
-    case WM_TIMER: OnTimer(window); return 0;
+    case WM_TIMER: ClockTimerFired(window); return 0;
     case WM_DPICHANGED: return OnDpiChanged(window, wParam, (const RECT *)lParam);
     case WM_CTLCOLORSTATIC: {
         HBRUSH brush = ClockControlColor((HWND)lParam, (HDC)wParam);

@@ -30,7 +30,6 @@ SyncServicesRecord SyncServices = {
     GetSystemTime,
 };
 
-static SYSTEMTIME LastSecondSeen;
 static char SelectedName[ServerNameMax + 1];
 // The exchange keeps a pointer to its server name for as long as it runs, so the name gets a
 // buffer of its own that nothing else rewrites meanwhile.
@@ -166,13 +165,21 @@ static void EnableQueryControls(int enable, SyncState state)
         SyncServices.setTestControlsEnabled(enable);
 }
 
+void ShowQueryStatus(void)
+{
+    char address[AddressTextSize], text[StatusTextSize];
+    AskedAddressText(address, sizeof address);
+    snprintf(text, sizeof text, "サーバーとの通信中...%s%s", address[0] ? " " : "", address);
+    SetStatusText(text);
+}
+
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
         return -1;
     StatusHold = -1;
-    SetStatusText("サーバーとの通信中...");
+    ShowQueryStatus();
     EnableQueryControls(0, state);
     EnterState(state);
     // The repaints these changes cause are done now, not while the reply waits.
@@ -180,6 +187,8 @@ int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
         RedrawWindow(ClockWindow, NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (SyncServices.sendRequest() == 0)
         return 0;
+    // The announcement is taken back, so every path that started the query shows why it ended.
+    SetStatusText(ExchangeRecord.ResultMessage);
     EnableQueryControls(1, state);
     return -1;
 }
@@ -306,7 +315,7 @@ static void RetryDelayTick(void)
 {
     StateTicks += 1;
     if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
-        if (Settings.RotateServer)
+        if (Settings.RotateServer && !NameHasAddressesLeft())
             SelectNextServer();
         AutomaticAttempt();
     }
@@ -447,18 +456,4 @@ int DispatchExchangeResult(int result)
     if (result == 1)
         Dispatch(ExchangeDone);
     return result == 0 || result == 1;
-}
-
-void TimerTick(void)
-{
-    TickCounter += 1;
-    SYSTEMTIME now;
-    SyncServices.readUtcTime(&now);
-    if (now.wSecond != LastSecondSeen.wSecond) {
-        LastSecondSeen = now;
-        RefreshClockDisplay();
-    }
-    if (LeapRecheckTicks != 0)
-        LeapRecheckTicks -= 1;
-    Dispatch(Tick);
 }

@@ -1,5 +1,5 @@
-// The synchronisation state machine: one table of handlers indexed by state and event, and the
-// work of every 250 ms timer tick.
+// The synchronisation state machine: one table of handlers indexed by state and event; the clock's
+// tick (app/clock_tick.h) hands it each tick.
 #pragma once
 #include <windows.h>
 #include <stdint.h>
@@ -35,7 +35,6 @@ void Dispatch(SyncEvent event);
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
-void TimerTick(void);
 // The reply's failed clock setting (sntp/reply.h's HandOverFailedCorrection): 1 when a query's
 // correction goes to an elevated instance, which the machine then starts and waits for.
 int OfferElevation(DWORD error);
@@ -54,6 +53,8 @@ void UpdateToolTipText(const char *text);
 // exchange stands between the send and the reply's notification. 0 under way; -1 ended at once,
 // with the controls as they were and the state for the caller to choose.
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state);
+// "サーバーとの通信中..." and, once the exchange knows it, the address it asks.
+void ShowQueryStatus(void);
 void ShowResult(void);
 void AutomaticAttempt(void);
 void AfterFailure(void);

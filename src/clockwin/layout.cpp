@@ -79,8 +79,8 @@ static HFONT MakeControlFont(int dpi)
     LOGFONTA description;
     if (dpi == systemDpi || !GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description))
         return NULL;
-    description.lfHeight = MulDiv(description.lfHeight, dpi, systemDpi);
-    description.lfWidth = MulDiv(description.lfWidth, dpi, systemDpi);
+    description.lfHeight = ScaleForDpi(description.lfHeight, dpi, systemDpi);
+    description.lfWidth = ScaleForDpi(description.lfWidth, dpi, systemDpi);
     return CreateFontIndirectA(&description);
 }
 
@@ -106,7 +106,7 @@ static void SetFrameStyle(DWORD style)
 // A character height of that many points at the DPI, negative as the font mapper wants it.
 static int FontHeightAtDpi(int points, int dpi)
 {
-    return -MulDiv(points, dpi, 72);
+    return -ScaleForDpi(points, dpi, PointsPerInch);
 }
 
 int PointsToFontHeight(int points)

@@ -2,9 +2,6 @@
 #include "clockwin/placement.h"
 #include "base/program.h"
 #include "base/settings.h"
-#include "clockwin/display.h"
-#include "clockwin/layout.h"
-#include "clockwin/scaling.h"
 
 RECT CreationRect = {0, 0, 0, 0};
 
@@ -52,31 +49,23 @@ int StartPosition(int position, int left, int top, int width, int height, const 
     }
 }
 
-void PlaceClockWindow(void)
+int PlaceClockWindow(void)
 {
-    if (!ClockWindow) return;
+    if (!ClockWindow) return 0;
     RECT workArea;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) {
         workArea.left = workArea.top = 0;
         workArea.right = GetSystemMetrics(SM_CXSCREEN);
         workArea.bottom = GetSystemMetrics(SM_CYSCREEN);
     }
-    // A move onto a monitor of another scaling lays the window out again there (through
-    // WM_DPICHANGED, or here where that did not come), at another size: that size is placed once more.
-    for (int pass = 0; pass < 2; ++pass) {
-        RECT frame, now;
-        GetWindowRect(ClockWindow, &frame);
-        POINT at;
-        if (!StartPosition(Settings.Position, Settings.Left, Settings.Top, frame.right - frame.left,
-                           frame.bottom - frame.top, &workArea, &at))
-            return;
-        SetWindowPos(ClockWindow, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        int dpi = WindowDpi(ClockWindow);
-        if (dpi != LayoutDpi()) RelayoutClockForDpi(dpi);
-        GetWindowRect(ClockWindow, &now);
-        if (now.right - now.left == frame.right - frame.left && now.bottom - now.top == frame.bottom - frame.top)
-            return;
-    }
+    RECT frame;
+    GetWindowRect(ClockWindow, &frame);
+    POINT at;
+    if (!StartPosition(Settings.Position, Settings.Left, Settings.Top, frame.right - frame.left,
+                       frame.bottom - frame.top, &workArea, &at))
+        return 0;
+    SetWindowPos(ClockWindow, NULL, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return 1;
 }
 
 void ApplyTopmost(int topmost)

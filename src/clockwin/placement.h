@@ -4,7 +4,9 @@
 
 extern RECT CreationRect;
 
-void PlaceClockWindow(void);
+// Moves the window to its start-up position at its present size: 1, or 0 when Position places
+// nothing. It only places: a caller whose window may change DPI there lays it out again.
+int PlaceClockWindow(void);
 void ApplyTopmost(int topmost);
 void BeginDrag(HWND window, int x, int y);
 void DragMove(HWND window, int x, int y);

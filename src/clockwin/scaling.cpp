@@ -10,9 +10,9 @@ typedef int (WINAPI *MetricForDpiFunction)(int index, UINT dpi);
 
 enum { LargestScaledPixels = 1 << 22 };  // 2048 x 2048: far beyond any bar image at any DPI
 
-int ScaleForDpi(int value, int dpi)
+int ScaleForDpi(int value, int dpi, int fromDpi)
 {
-    return MulDiv(value, dpi, BaseDpi);
+    return MulDiv(value, dpi, fromDpi);
 }
 
 RECT ScaledRect(int x, int y, int cx, int cy, int dpi)

@@ -4,7 +4,7 @@
 #pragma once
 #include <windows.h>
 
-enum { BaseDpi = 96 };
+enum { BaseDpi = 96, PointsPerInch = 72 };
 
 // Sent by Windows 8.1 and later to a window whose DPI changed; the Windows XP headers the program
 // is built with lack it.
@@ -12,8 +12,10 @@ enum { BaseDpi = 96 };
 #define WM_DPICHANGED 0x02E0
 #endif
 
-// value * dpi / 96, rounded to the nearest pixel (halves away from zero), as MulDiv rounds.
-int ScaleForDpi(int value, int dpi);
+// A size given for fromDpi brought to dpi: value * dpi / fromDpi, rounded to the nearest pixel
+// (halves away from zero), as MulDiv rounds. Every size and font height is scaled here: sizes
+// drawn for 96 DPI, font heights in points (72 to the inch), the system's font made for its DPI.
+int ScaleForDpi(int value, int dpi, int fromDpi = BaseDpi);
 // A rectangle given as position and size at 96 DPI, scaled by its edges: rectangles that touch or
 // nest at 96 DPI still touch or nest at every other.
 RECT ScaledRect(int x, int y, int cx, int cy, int dpi);

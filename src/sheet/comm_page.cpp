@@ -26,8 +26,9 @@ static const NumberBox NumberBoxes[] = {
     {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
 };
 
-// The width of an up-down control beside its box at 96 DPI.
-enum { SpinWidth = 16 };
+// The width of an up-down control beside its box at 96 DPI, and the width the page's template
+// gives each one, in dialog units.
+enum { SpinWidth = 16, SpinTemplateWidth = 9 };
 
 static HWND CommPage = NULL;
 static int CommPageReady = 0;
@@ -63,10 +64,11 @@ static void ShowNumber(HWND page, int editId, int value)
     SetDlgItemTextA(page, editId, text);
 }
 
-// An up-down control sizes itself when it attaches to its box, and some common controls give it
-// the same pixel width at every DPI (16 in Wine's): too narrow for the page's font when scaled
-// up. Such a control widens to its width at the page's DPI over the right end of its box, its own
-// right edge and the box's left edge staying where they are.
+// On Windows an up-down control that aligns itself to its box keeps the width its template gives
+// it, in dialog units, which grow with the page's font at every DPI: nothing is done there. Some
+// common controls (Wine's) give it 16 pixels at every DPI instead, too narrow for the page's font
+// when scaled up: a control narrower than its template asks widens to its width at the page's DPI
+// over the right end of its box, its own right edge and the box's left edge staying where they are.
 static void FitSpinToDpi(HWND page, const NumberBox &box, int dpi)
 {
     HWND spin = GetDlgItem(page, box.spinId);
@@ -75,6 +77,9 @@ static void FitSpinToDpi(HWND page, const NumberBox &box, int dpi)
     if (!spin || !edit || !GetWindowRect(spin, &spinRect) || !GetWindowRect(edit, &editRect))
         return;
     MapWindowPoints(NULL, page, (POINT *)&spinRect, 2);
+    RECT asked = {0, 0, SpinTemplateWidth, 1};
+    if (!MapDialogRect(page, &asked) || spinRect.right - spinRect.left >= asked.right)
+        return;
     int width = ScaleForDpi(SpinWidth, dpi);
     int extra = width - (spinRect.right - spinRect.left);
     if (extra <= 0)

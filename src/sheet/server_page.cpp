@@ -109,6 +109,12 @@ static void AddServer(void)
     }
     char name[ServerNameMax + 1];
     GetWindowTextA(ServerEdit, name, sizeof name);
+    struct sockaddr_storage address;
+    if (ParseAddressLiteral(name, &address) == FormNotAccepted) {
+        SheetMessageBox(ClockWindow, "ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。", "vellmarin エラー",
+                        MB_OK | MB_ICONERROR);
+        return;
+    }
     int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
     int at = (int)SendMessageA(ServerList, LB_INSERTSTRING, (WPARAM)(selected == LB_ERR ? -1 : selected),
                                (LPARAM)name);

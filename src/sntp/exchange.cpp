@@ -1,7 +1,10 @@
 // One SNTP exchange at a time over WinSock 2, IPv4 or IPv6, driven by window messages and clock
 // ticks. Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
+#include <stdio.h>
+#include <string.h>
 #include "base/program.h"
+#include "base/settings.h"
 #include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 
@@ -9,10 +12,26 @@ RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
 int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+void (*AnnounceLookedUpAddress)(void);
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
 // WinSock 2.2 is what IPv6 needs, and what every ws2_32 gives when asked for it.
 static const WORD NetworkVersion = MAKEWORD(2, 2);
+
+// The addresses the name last looked up has, asked in turn: after a failure on one address (a
+// time-out, a failed send) the run's next attempt for that name asks the next one without looking
+// the name up again, while the list is young. Anything else looks the name up afresh: another name,
+// an attempt that ignores the one-minute rule (a manual start or a server test, which start runs
+// of their own), a list used up or older than KeptListTicks (its names' records may have changed).
+enum { KeptListTicks = 1200 };      // five minutes
+static struct {
+    char name[ServerNameMax + 1];
+    struct sockaddr_storage addresses[LookupAddressMax];
+    int count;
+    int asked;                      // the address the current or last exchange asked
+    int failedOnAddress;            // that exchange ended on its address, not on the server's reply
+    uint32_t lookedUpAt;            // TickCounter
+} Kept;
 
 static int StartupResult = -1;
 static WSADATA StartupData;
@@ -84,6 +103,36 @@ void CancelExchange(void)
     SetResultMessage("処理を中止しました。");
 }
 
+int NameHasAddressesLeft(void)
+{
+    return Kept.failedOnAddress && Kept.asked + 1 < Kept.count &&
+           TickCounter - Kept.lookedUpAt < (uint32_t)KeptListTicks;
+}
+
+const char *AskedAddressText(char *text, size_t size)
+{
+    int phase = ExchangeRecord.phase;
+    int known = phase == ExchangeReady || phase == ExchangeAwaitingReply || phase == ExchangeProcessing;
+    if (!known) {
+        if (size > 0)
+            text[0] = '\0';
+        return text;
+    }
+    return FormatAddress(&ExchangeRecord.address, text, size);
+}
+
+// The exchange ends on the address it asked, which says nothing of the server's other addresses.
+static void MarkFailedOnAddress(void)
+{
+    Kept.failedOnAddress = 1;
+}
+
+static void AppendAddressLine(void)
+{
+    char text[AddressTextSize];
+    AppendTestLine("IPアドレス：%s", FormatAddress(&ExchangeRecord.address, text, sizeof text));
+}
+
 // A failure that ends the exchange before or instead of sending: message, flag, release.
 static int EndWithError(const char *message)
 {
@@ -125,6 +174,7 @@ static int OpenSocket(void)
     const int family = ExchangeRecord.address.ss_family;
     SOCKET s = socket(family, SOCK_DGRAM, 0);
     if (s == INVALID_SOCKET) {
+        MarkFailedOnAddress();
         SetResultMessage("エラー：ソケット作成失敗");
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
@@ -139,6 +189,7 @@ static int OpenSocket(void)
     local.ss_family = (ADDRESS_FAMILY)family;   // all zeros: any address, any port
     if (bind(s, (struct sockaddr *)&local, AddressLength(&local)) == SOCKET_ERROR &&
         WSAGetLastError() != WSAEWOULDBLOCK) {
+        MarkFailedOnAddress();
         SetResultMessage("エラー：サーバへの接続失敗");
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
@@ -181,6 +232,7 @@ static int SendRequest(void)
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,
                RequestBytesSent, 0, (const struct sockaddr *)server, AddressLength(server)) ==
         SOCKET_ERROR) {
+        MarkFailedOnAddress();
         SetResultMessage("エラー: 送信失敗");
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
@@ -198,12 +250,19 @@ static int ContinueWithAddress(int sendNow)
     SetAddressPort(&ExchangeRecord.address, ServerPort);
     if (ExchangeRecord.applyRetryRule && RecentlyQueried(&ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
-    if (OpenSocket() != 0 || (sendNow && SendRequest() != 0)) {
+    if (OpenSocket() != 0) {
         CloseExchange();
         return -1;
     }
+    ExchangeRecord.phase = ExchangeReady;
     if (!sendNow)
-        ExchangeRecord.phase = ExchangeReady;
+        return 0;
+    if (AnnounceLookedUpAddress != NULL)
+        AnnounceLookedUpAddress();
+    if (SendRequest() != 0) {
+        CloseExchange();
+        return -1;
+    }
     return 0;
 }
 
@@ -249,8 +308,24 @@ int StartExchange(const char *serverName, int applyRetryRule)
     }
     AppendTestLine("サーバー：%s", serverName);
 
-    if (ParseAddressLiteral(serverName, &ExchangeRecord.address) == 0)
+    int reuse = applyRetryRule && NameHasAddressesLeft() && strcmp(Kept.name, serverName) == 0;
+    Kept.failedOnAddress = 0;
+    int literal = ParseAddressLiteral(serverName, &ExchangeRecord.address);
+    if (literal == 0) {
+        Kept.count = 0;
         return ContinueWithAddress(0);
+    }
+    if (literal == FormNotAccepted) {
+        Kept.count = 0;
+        return EndWithError("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。");
+    }
+    if (reuse) {
+        Kept.asked += 1;
+        ExchangeRecord.address = Kept.addresses[Kept.asked];
+        AppendAddressLine();
+        return ContinueWithAddress(0);
+    }
+    Kept.count = 0;
 
     // The lookup's message carries this exchange's serial: one for an earlier exchange is ignored.
     HostLookup *lookup = StartHostLookup(ClockWindow, WM_HOST_RESOLVED,
@@ -269,14 +344,17 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
         return -1;
     HostLookup *lookup = ExchangeRecord.lookup;
     ExchangeRecord.lookup = NULL;
-    int found = lParam == 0 ? LookupResult(lookup, &ExchangeRecord.address) : -1;
+    Kept.count = lParam == 0 ? LookupResult(lookup, Kept.addresses, LookupAddressMax) : 0;
     AbandonLookup(lookup);
-    if (found != 0) {
+    if (Kept.count == 0) {
         EndWithError("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗");
         return 1;
     }
-    char text[AddressTextSize];
-    AppendTestLine("IPアドレス：%s", FormatAddress(&ExchangeRecord.address, text, sizeof text));
+    snprintf(Kept.name, sizeof Kept.name, "%s", ExchangeRecord.serverName);
+    Kept.asked = 0;
+    Kept.lookedUpAt = TickCounter;
+    ExchangeRecord.address = Kept.addresses[0];
+    AppendAddressLine();
     return ContinueWithAddress(1) == 0 ? 0 : 1;
 }
 
@@ -285,6 +363,7 @@ int OnSocketNotify(WPARAM wParam, LPARAM lParam)
     if (ExchangeRecord.socket == INVALID_SOCKET || (SOCKET)wParam != ExchangeRecord.socket)
         return -1;
     if (WSAGETSELECTERROR(lParam) != 0) {
+        MarkFailedOnAddress();
         EndWithError("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ");
         return 1;
     }
@@ -311,6 +390,7 @@ int ExchangeTick(void)
         }
     } else if (ExchangeRecord.phase == ExchangeAwaitingReply) {
         if (++ExchangeRecord.phaseTicks > ReplyTimeoutTicks) {
+            MarkFailedOnAddress();
             SetResultMessage("エラー：受信タイムアウト発生");
             return FailExchange();
         }

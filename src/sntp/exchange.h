@@ -26,6 +26,10 @@ extern uint32_t TickCounter;
 extern int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data);
 extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 
+// Called when a lookup has given the address a request is about to go to, before t1 is read, so
+// the window can name it (AskedAddressText). Null: nothing is called.
+extern void (*AnnounceLookedUpAddress)(void);
+
 void StartNetwork(void);
 void StopNetwork(void);
 // Prepares an exchange up to its request: 0 under way, -1 ended at once. For an address the socket
@@ -38,6 +42,11 @@ int SendPreparedRequest(void);
 int OnHostResolved(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 going on, 1 done
 int OnSocketNotify(WPARAM wParam, LPARAM lParam);               // -1 not ours, 0 ignored, 1 done
 int ExchangeTick(void);                                         // 1 when a time-out ended it
+// The address the exchange asks, once it is known (text empty before). Returns text.
+const char *AskedAddressText(char *text, size_t size);
+// 1 when the last exchange ended on one address of a looked-up name (a time-out, a failed send)
+// and another address of that name waits: the next attempt for it asks that one.
+int NameHasAddressesLeft(void);
 void CancelExchange(void);
 void CloseExchange(void);
 int FailExchange(void);

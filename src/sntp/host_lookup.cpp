@@ -13,54 +13,51 @@ struct HostLookup {
     UINT message;
     WPARAM tag;
     int error;
-    struct sockaddr_storage address;
+    int count;
+    struct sockaddr_storage addresses[LookupAddressMax];
     char name[NameSize];
 };
 
-HostLookup *(*StartHostLookup)(HWND, UINT, WPARAM, const char *) = StartLookupThread;
-int (*ResolveHost)(const char *, struct sockaddr_storage *) = ResolveHostName;
-volatile LONG LookupBlocksHeld;
+NameFunctionsRecord NameFunctions;
 
 // Keeps an owner that abandons its lookup apart from a worker about to post the result: once
 // the owner has let go, no message of that lookup is posted any more.
 static CRITICAL_SECTION PostLock;
 static int PostLockReady;
 
-typedef int (WSAAPI *AddressInfoFunction)(const char *, const char *, const struct addrinfo *,
-                                          struct addrinfo **);
-typedef void (WSAAPI *FreeAddressInfoFunction)(struct addrinfo *);
-
 static void Release(HostLookup *lookup)
 {
-    if (InterlockedDecrement(&lookup->references) == 0) {
+    if (InterlockedDecrement(&lookup->references) == 0)
         HeapFree(GetProcessHeap(), 0, lookup);
-        InterlockedDecrement(&LookupBlocksHeld);
-    }
 }
 
-int FirstUsableAddress(const struct addrinfo *list, struct sockaddr_storage *address)
+// The IPv4 and IPv6 entries of a getaddrinfo list, in its order, up to LookupAddressMax.
+static int UsableAddresses(const struct addrinfo *list, struct sockaddr_storage *addresses)
 {
-    for (const struct addrinfo *entry = list; entry != NULL; entry = entry->ai_next) {
+    int count = 0;
+    for (const struct addrinfo *entry = list; entry != NULL && count < LookupAddressMax;
+         entry = entry->ai_next) {
         size_t wanted = entry->ai_family == AF_INET    ? sizeof(struct sockaddr_in)
                         : entry->ai_family == AF_INET6 ? sizeof(struct sockaddr_in6)
                                                        : 0;
         if (wanted == 0 || entry->ai_addr == NULL || entry->ai_addrlen < wanted ||
             entry->ai_addr->sa_family != entry->ai_family)
             continue;
-        memset(address, 0, sizeof *address);
-        memcpy(address, entry->ai_addr, wanted);
-        return 0;
+        memset(&addresses[count], 0, sizeof addresses[count]);
+        memcpy(&addresses[count], entry->ai_addr, wanted);
+        count++;
     }
-    return -1;
+    return count;
 }
 
-int ResolveHostName(const char *name, struct sockaddr_storage *address)
+// 0 with *count addresses in the system's order, or the lookup's error.
+static int ResolveHostName(const char *name, struct sockaddr_storage *addresses, int *count)
 {
-    memset(address, 0, sizeof *address);
+    *count = 0;
+    AddressInfoFunction getInfo = NameFunctions.getAddressInfo;
+    FreeAddressInfoFunction freeInfo = NameFunctions.freeAddressInfo;
     HMODULE ws2 = GetModuleHandleA("ws2_32.dll");
-    AddressInfoFunction getInfo = NULL;
-    FreeAddressInfoFunction freeInfo = NULL;
-    if (ws2 != NULL) {
+    if ((getInfo == NULL || freeInfo == NULL) && ws2 != NULL) {
         getInfo = (AddressInfoFunction)(void (*)(void))GetProcAddress(ws2, "getaddrinfo");
         freeInfo = (FreeAddressInfoFunction)(void (*)(void))GetProcAddress(ws2, "freeaddrinfo");
     }
@@ -74,21 +71,24 @@ int ResolveHostName(const char *name, struct sockaddr_storage *address)
         int error = getInfo(name, NULL, &hints, &list);
         if (error != 0)
             return error;
-        int found = FirstUsableAddress(list, address);
+        *count = UsableAddresses(list, addresses);
         freeInfo(list);
-        return found == 0 ? 0 : WSANO_DATA;
+        return *count > 0 ? 0 : WSANO_DATA;
     }
     // Systems before Windows XP: IPv4 only, and the entry is this thread's own.
     const struct hostent *entry = gethostbyname(name);
     if (entry == NULL)
         return WSAGetLastError() != 0 ? WSAGetLastError() : WSAHOST_NOT_FOUND;
-    if (entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == NULL ||
-        entry->h_addr_list[0] == NULL)
+    if (entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == NULL)
         return WSANO_DATA;
-    struct sockaddr_in *in = (struct sockaddr_in *)address;
-    in->sin_family = AF_INET;
-    memcpy(&in->sin_addr, entry->h_addr_list[0], 4);
-    return 0;
+    for (int i = 0; *count < LookupAddressMax && entry->h_addr_list[i] != NULL; i++) {
+        struct sockaddr_storage *slot = &addresses[(*count)++];
+        memset(slot, 0, sizeof *slot);
+        struct sockaddr_in *in = (struct sockaddr_in *)slot;
+        in->sin_family = AF_INET;
+        memcpy(&in->sin_addr, entry->h_addr_list[i], 4);
+    }
+    return *count > 0 ? 0 : WSANO_DATA;
 }
 
 static DWORD WINAPI LookupWorker(LPVOID parameter)
@@ -97,7 +97,8 @@ static DWORD WINAPI LookupWorker(LPVOID parameter)
     // A start-up of its own keeps WinSock alive for this thread even if the owner cleans up.
     WSADATA data;
     int started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    int error = started ? ResolveHost(lookup->name, &lookup->address) : WSANOTINITIALISED;
+    int error = started ? ResolveHostName(lookup->name, lookup->addresses, &lookup->count)
+                        : WSANOTINITIALISED;
     if (started)
         WSACleanup();
     lookup->error = error;
@@ -109,7 +110,7 @@ static DWORD WINAPI LookupWorker(LPVOID parameter)
     return 0;
 }
 
-HostLookup *StartLookupThread(HWND window, UINT message, WPARAM tag, const char *name)
+HostLookup *StartHostLookup(HWND window, UINT message, WPARAM tag, const char *name)
 {
     // The first lookup starts before any worker exists, so this set-up runs on one thread.
     if (!PostLockReady) {
@@ -123,7 +124,6 @@ HostLookup *StartLookupThread(HWND window, UINT message, WPARAM tag, const char 
         (HostLookup *)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof *lookup);
     if (lookup == NULL)
         return NULL;
-    InterlockedIncrement(&LookupBlocksHeld);
     lookup->references = 2;
     lookup->window = window;
     lookup->message = message;
@@ -132,19 +132,19 @@ HostLookup *StartLookupThread(HWND window, UINT message, WPARAM tag, const char 
     HANDLE thread = CreateThread(NULL, 0, LookupWorker, lookup, 0, NULL);
     if (thread == NULL) {
         HeapFree(GetProcessHeap(), 0, lookup);
-        InterlockedDecrement(&LookupBlocksHeld);
         return NULL;
     }
     CloseHandle(thread);
     return lookup;
 }
 
-int LookupResult(const HostLookup *lookup, struct sockaddr_storage *address)
+int LookupResult(const HostLookup *lookup, struct sockaddr_storage *addresses, int capacity)
 {
     if (lookup == NULL || lookup->error != 0)
-        return -1;
-    memcpy(address, &lookup->address, sizeof *address);
-    return 0;
+        return 0;
+    int count = lookup->count < capacity ? lookup->count : capacity;
+    memcpy(addresses, lookup->addresses, (size_t)count * sizeof addresses[0]);
+    return count;
 }
 
 void AbandonLookup(HostLookup *lookup)

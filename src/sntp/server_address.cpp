@@ -128,19 +128,38 @@ static int ParseIpv6Literal(const char *text, struct sockaddr_in6 *address)
     return 0;
 }
 
-int ParseAddressLiteral(const char *text, struct sockaddr_storage *address)
+static void SetIpv4(struct sockaddr_storage *address, const void *bytes)
 {
     memset(address, 0, sizeof *address);
-    if (text == NULL || strnlen(text, TextMax + 1) > TextMax)
-        return -1;
-    if (strchr(text, ':') != NULL)
-        return ParseIpv6Literal(text, (struct sockaddr_in6 *)address);
-    unsigned long v4 = inet_addr(text);
-    if (v4 == INADDR_NONE)
-        return -1;
     struct sockaddr_in *in = (struct sockaddr_in *)address;
     in->sin_family = AF_INET;
-    in->sin_addr.s_addr = v4;
+    memcpy(&in->sin_addr, bytes, 4);
+}
+
+int ParseAddressLiteral(const char *text, struct sockaddr_storage *address)
+{
+    static const uint8_t MappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    memset(address, 0, sizeof *address);
+    if (text == NULL || strnlen(text, TextMax + 1) > TextMax)
+        return NotALiteral;
+    if (strchr(text, ':') != NULL) {
+        struct sockaddr_in6 *in6 = (struct sockaddr_in6 *)address;
+        if (ParseIpv6Literal(text, in6) != 0) {
+            memset(address, 0, sizeof *address);
+            return FormNotAccepted;
+        }
+        const uint8_t *bytes = (const uint8_t *)&in6->sin6_addr;
+        if (memcmp(bytes, MappedPrefix, sizeof MappedPrefix) == 0) {
+            uint8_t v4[4];
+            memcpy(v4, bytes + 12, 4);
+            SetIpv4(address, v4);
+        }
+        return 0;
+    }
+    unsigned long v4 = inet_addr(text);
+    if (v4 == INADDR_NONE)
+        return NotALiteral;
+    SetIpv4(address, &v4);
     return 0;
 }
 

@@ -8,9 +8,14 @@
 
 enum { AddressTextSize = 64 };      // the longest IPv6 form with a zone index fits
 
+enum { NotALiteral = -1, FormNotAccepted = -2 };
+
 // A dotted IPv4 address (read as inet_addr reads it, so 255.255.255.255 is none) or an IPv6
-// address, also in brackets and with a numeric zone index (fe80::1%2). Port 0. 0, or -1 when the
-// text is no literal address (a host name).
+// address, also in brackets and with a numeric zone index (fe80::1%2). An IPv4-mapped address
+// (::ffff:192.0.2.1) is read as the IPv4 address it carries: an IPv6 socket on Windows sends no
+// IPv4. Port 0. 0; NotALiteral for a host name; FormNotAccepted for a text with a colon that is
+// no IPv6 address (a port as in 192.0.2.1:123 or [2001:db8::1]:123, a zone by name as in
+// fe80::1%eth0), which no host name can have either.
 int ParseAddressLiteral(const char *text, struct sockaddr_storage *address);
 int AddressLength(const struct sockaddr_storage *address);     // 0 for a family not handled
 void SetAddressPort(struct sockaddr_storage *address, uint16_t port);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/program.h"
+#include "app/clock_tick.h"
 #include "app/clock_window.h"
 #include "app/sync_harness.h"
 #include "app/sync_machine.h"

@@ -157,6 +157,7 @@ TEST_F(ReplyReentry, NothingButTheExchangeBetweenSendAndNotification)
         {"test", "127.0.0.1", SettingsOpen, SyncButton, "時計の誤差は", 1},
         {"test", "localhost", SettingsOpen, SyncButton, "時計の誤差は", 1},
         {"manual", "127.255.255.255", Idle, SyncButton, "エラー: 送信失敗", 0},
+        {"test", "127.255.255.255", SettingsOpen, SyncButton, "エラー: 送信失敗", 0},
     };
     SyncServices.testServerName = [] { return TraceTestServer; };
     ShowWindow(ClockWindow, SW_SHOWNOACTIVATE);

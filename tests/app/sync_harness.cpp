@@ -8,6 +8,7 @@
 
 #include "app/clock_window.h"
 #include "base/program.h"
+#include "app/clock_tick.h"
 #include "app/sync_machine.h"
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
@@ -227,7 +228,7 @@ void RunTicks(int count)
     for (int i = 0; i < count; ++i) {
         ++TestTicks;
         FakeUtc += 250 * 10000ULL;
-        TimerTick();
+        ClockTimerFired(NULL);
     }
 }
 

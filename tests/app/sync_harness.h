@@ -30,7 +30,7 @@ void CreateTestClockWindow(void);              // once per test program; again d
 void ResetMachine(int formStyle);              // fresh settings, controls, trace and clock
 void FillServers(int count, int selected);     // entries "s0", "s1", ...; selected -1 for none
 void SetFakeUtc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
-void RunTicks(int count);                      // TimerTick with the clock 250 ms on each time
+void RunTicks(int count);                      // the clock timer firing, the clock 250 ms on each time
 int RunTicksUntil(int limit, bool (*done)(void));  // ticks run; stops early when done()
 void ReplyOk(const char *message);
 void ReplyFailed(const char *message);

@@ -189,6 +189,12 @@ TEST_F(ServerPage, AddButtonFollowsTheEditText)
         EXPECT_EQ("", Text(page, IDC_SERVER_EDIT));
         EXPECT_FALSE(IsWindowEnabled(add));
         EXPECT_EQ("127.0.0.1|127.0.0.9", ListEntries(GetDlgItem(page, IDC_SERVER_LIST)));
+        // A form no lookup could find is refused with its reason and stays to be mended.
+        TypeText(page, IDC_SERVER_EDIT, "127.0.0.9:123");
+        Click(page, IDC_ADD_BUTTON);
+        EXPECT_EQ("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。", BoxText);
+        EXPECT_EQ("127.0.0.9:123", Text(page, IDC_SERVER_EDIT));
+        EXPECT_EQ("127.0.0.1|127.0.0.9", ListEntries(GetDlgItem(page, IDC_SERVER_LIST)));
     });
 }
 

@@ -1,6 +1,8 @@
 // Whole exchanges over real loopback sockets against the in-process fake server: start-up
 // checks, replies of every shape, time-outs, stale messages, forgeries and the one-minute rule.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
 #include <string.h>
 #include <string>
 #include "sntp/exchange_harness.h"
@@ -180,7 +182,7 @@ TEST_F(ExchangeTest, ForgedReplyFromAnotherPortIsDroppedAndTheRealOneUsed)
     FakeNtpServerConfig config = {};
     config.forgeFirst = 1;
     Serve(config);
-    for (const char *server : {"127.0.0.1", "::1", "[::1]"}) {
+    for (const char *server : {"127.0.0.1", "::1", "[::1]", "::ffff:127.0.0.1"}) {
         SCOPED_TRACE(server);
         HandlerCalls.clear();
         ASSERT_EQ(0, RunExchange(server, 0));
@@ -314,75 +316,38 @@ TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
     ASSERT_EQ(1u, HandlerCalls.size());
     EXPECT_EQ(1, HandlerCalls[0].result);
+    EXPECT_EQ(0, NameHasAddressesLeft());
 }
 
-// What a server entry is read as: an address (shown in its usual text form) or a name to look up.
-TEST(ServerAddress, LiteralsAreReadAndShownInTheirUsualForm)
+// Threads of this process (the workers of lookups still running among them).
+int ThreadCount(void)
 {
-    struct Row {
-        const char *entry;
-        const char *shown;      // null: no literal, a name to look up
-    } rows[] = {
-        {"192.0.2.1", "192.0.2.1"}, {"127.1", "127.0.0.1"}, {"255.255.255.255", nullptr},
-        {"time.example", nullptr}, {"2001:DB8:0:0:0:0:0:123", "2001:db8::123"},
-        {"[2001:db8::123]", "2001:db8::123"}, {"fe80::1%2", "fe80::1%2"},
-        {"[fe80::1%2]", "fe80::1%2"}, {"fe80::1%eth0", nullptr}, {"fe80::1%", nullptr},
-        {"::", "::"}, {"::1", "::1"}, {"1::", "1::"},
-        {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"}, {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},
-        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"}, {"::ffff:192.0.2.1", "::ffff:192.0.2.1"},
-        {"64:ff9b::192.0.2.33", "64:ff9b::c000:221"}, {"1:2:3:4:5:6:7::", "1:2:3:4:5:6:7:0"},
-        {"1:2:3:4:5:6:7:8:9", nullptr}, {"1:2:3:4:5:6:7:8::", nullptr}, {"1:::2", nullptr},
-        {"1::2::3", nullptr}, {"12345::", nullptr}, {":1::", nullptr}, {"1:", nullptr},
-        {"[::1", nullptr}, {"::1.2.3", nullptr}, {"::256.1.1.1", nullptr}, {"g::1", nullptr},
-    };
-    for (const Row &row : rows) {
-        struct sockaddr_storage address;
-        char text[AddressTextSize];
-        int parsed = ParseAddressLiteral(row.entry, &address);
-        EXPECT_EQ(row.shown != nullptr ? 0 : -1, parsed) << row.entry;
-        if (parsed == 0 && row.shown != nullptr) {
-            EXPECT_STREQ(row.shown, FormatAddress(&address, text, sizeof text)) << row.entry;
-        }
-    }
-    struct Pair {
-        const char *a, *b;
-        int same;
-    } pairs[] = {
-        {"::1", "0:0:0:0:0:0:0:1", 1}, {"fe80::1%2", "fe80::1%3", 0}, {"fe80::1%2", "fe80::1", 1},
-        {"127.0.0.1", "::ffff:127.0.0.1", 0}, {"127.0.0.1", "127.0.0.2", 0},
-    };
-    for (const Pair &pair : pairs) {
-        struct sockaddr_storage a, b;
-        ParseAddressLiteral(pair.a, &a);
-        ParseAddressLiteral(pair.b, &b);
-        EXPECT_EQ(pair.same, SameAddress(&a, &b)) << pair.a << " " << pair.b;
-    }
-}
-
-HANDLE ResolverGate;
-
-// A name with only an IPv6 address, whose lookup takes until the test opens the gate.
-int GatedResolver(const char *, struct sockaddr_storage *address)
-{
-    WaitForSingleObject(ResolverGate, 5000);
-    return ParseAddressLiteral("::1", address) == 0 ? 0 : WSANO_DATA;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
 }
 
 // A stopped lookup and one replaced by a new query post nothing when they end late; only the
-// current one goes on, to its IPv6 address. Every worker frees its block however late it ends.
+// current one goes on, to its IPv6 address. Every worker ends however late its lookup does.
 TEST_F(ExchangeTest, CancelledLookupNeverActsOnALaterExchange)
 {
-    ResolverGate = CreateEventA(NULL, TRUE, FALSE, NULL);
-    ResolveHost = GatedResolver;
-    const LONG held = LookupBlocksHeld;
+    UseFakeResolver();
+    FakeAddresses({"::1"});
+    FakeResolverGate = CreateEventA(NULL, TRUE, FALSE, NULL);
+    const int threads = ThreadCount();
     TestOutputBox = HarnessOutputBox();
     ASSERT_EQ(0, StartExchange("v6only.vellmarin.test", 0));
     CancelExchange();
     ASSERT_EQ(0, StartExchange("stale.vellmarin.test", 0));
     ASSERT_EQ(0, StartExchange("v6only.vellmarin.test", 0));
-    EXPECT_EQ(held + 3, LookupBlocksHeld);
+    EXPECT_EQ(threads + 3, ThreadCount());
     PumpFor(20);
-    SetEvent(ResolverGate);
+    SetEvent(FakeResolverGate);
     EXPECT_EQ(1, PumpUntilIdle(2000));
     EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
     ASSERT_EQ(2u, HandlerCalls.size());
@@ -392,56 +357,11 @@ TEST_F(ExchangeTest, CancelledLookupNeverActsOnALaterExchange)
     std::vector<std::string> lines = OutputLines();
     ASSERT_LE(2u, lines.size());
     EXPECT_EQ("IPアドレス：::1", lines[1]);
-    for (int waited = 0; LookupBlocksHeld != held && waited < 2000; waited += 10)
+    for (int waited = 0; ThreadCount() != threads && waited < 2000; waited += 10)
         Sleep(10);
-    EXPECT_EQ(held, LookupBlocksHeld);
-    ResolveHost = ResolveHostName;
-    CloseHandle(ResolverGate);
-}
-
-// The first entry of either family in the system's order is taken; others are passed over.
-TEST_F(ExchangeTest, FirstAddressOfEitherFamilyIsTheServer)
-{
-    struct sockaddr_storage v4, v6;
-    ParseAddressLiteral("192.0.2.7", &v4);
-    ParseAddressLiteral("2001:db8::123", &v6);
-    struct Row {
-        const char *name;
-        int family[2];          // the list's entries; 0 ends it early
-        int shortLength;        // the first entry's ai_addrlen too small for its family
-        const char *expected;   // the address taken, or null when none
-    } rows[] = {
-        {"IPv6 first", {AF_INET6, AF_INET}, 0, "2001:db8::123"},
-        {"IPv4 first", {AF_INET, AF_INET6}, 0, "192.0.2.7"},
-        {"other family skipped", {AF_APPLETALK, AF_INET6}, 0, "2001:db8::123"},
-        {"short entry skipped", {AF_INET6, AF_INET}, 1, "192.0.2.7"},
-        {"nothing usable", {AF_APPLETALK, 0}, 0, nullptr},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        struct addrinfo entries[2] = {};
-        for (int i = 0; i < 2; i++) {
-            const struct sockaddr_storage *from = row.family[i] == AF_INET ? &v4 : &v6;
-            entries[i].ai_family = row.family[i];
-            entries[i].ai_addr = (struct sockaddr *)from;
-            entries[i].ai_addrlen = AddressLength(from);
-            entries[i].ai_next = i == 0 && row.family[1] != 0 ? &entries[1] : nullptr;
-        }
-        if (row.shortLength)
-            entries[0].ai_addrlen = sizeof(struct sockaddr_in);
-        struct sockaddr_storage found;
-        char text[AddressTextSize];
-        if (row.expected == nullptr) {
-            EXPECT_EQ(-1, FirstUsableAddress(entries, &found));
-        } else {
-            ASSERT_EQ(0, FirstUsableAddress(entries, &found));
-            EXPECT_STREQ(row.expected, FormatAddress(&found, text, sizeof text));
-        }
-    }
-    ExchangeRecord.phase = ExchangeResolving;
-    EXPECT_EQ(1, OnHostResolved((WPARAM)ExchangeRecord.serial, WSAHOST_NOT_FOUND));
-    EXPECT_STREQ("エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽ取得失敗", ExchangeRecord.ResultMessage);
-    EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);
+    EXPECT_EQ(threads, ThreadCount());
+    CloseHandle(FakeResolverGate);
+    FakeResolverGate = NULL;
 }
 
 TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
@@ -527,6 +447,59 @@ TEST_F(ExchangeTest, OneMinuteRuleFollowsTheSlotTable)
     }
 }
 
+// A name with an IPv6 and an IPv4 address: after a time-out or a failed send the run's next
+// attempt asks the next address without a new lookup; a list used up or older than five minutes,
+// a manual start or another name is looked up again. The one-minute rule holds per address.
+TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
+{
+    const char *const timeOut = "エラー：受信タイムアウト発生";
+    const char *const refused = "エラー：１分以内のリトライ不可";
+    struct Row {
+        const char *name;
+        uint32_t tick;
+        int rule;
+        const char *server;
+        int lookedUp;
+        const char *asked;      // the address asked
+        const char *message;    // how the attempt ended
+        int left;               // NameHasAddressesLeft afterwards
+    } rows[] = {
+        {"first attempt: IPv6 first", 1000, 1, "dual", 1, "::1", timeOut, 1},
+        {"retry: IPv4, no lookup", 1020, 1, "dual", 0, "127.0.0.1", timeOut, 0},
+        {"used up: IPv6 again, in its minute", 1040, 1, "dual", 1, "::1", refused, 0},
+        {"IPv6 after its minute", 1240, 1, "dual", 1, "::1", timeOut, 1},
+        {"manual start looks up", 1250, 0, "dual", 1, "::1", timeOut, 1},
+        {"another name looks up", 1500, 1, "other", 1, "::1", timeOut, 1},
+        {"back to the first name", 1750, 1, "dual", 1, "::1", timeOut, 1},
+        {"list five minutes old", 2950, 1, "dual", 1, "::1", timeOut, 1},
+        {"send fails on the first", 4000, 1, "bcast", 1, "127.255.255.255", "エラー: 送信失敗", 1},
+        {"the next asks the second", 4010, 1, "bcast", 0, "127.0.0.1", timeOut, 0},
+    };
+    UseFakeResolver();
+    FakeNtpServerConfig config = {};
+    config.silent = 1;
+    Serve(config);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (strcmp(row.server, "bcast") == 0)
+            FakeAddresses({"127.255.255.255", "127.0.0.1"});
+        else
+            FakeAddresses({"::1", "127.0.0.1"});
+        TickCounter = row.tick;
+        LONG lookups = FakeLookups;
+        StartAndSend(row.server, row.rule);
+        for (int waited = 0; ExchangeRecord.phase == ExchangeResolving && waited < 2000; waited += 10)
+            PumpFor(10);
+        for (int tick = 0; tick < 5; tick++)
+            ExchangeTick();
+        char text[AddressTextSize];
+        EXPECT_EQ(row.lookedUp, FakeLookups - lookups);
+        EXPECT_STREQ(row.asked, FormatAddress(&ExchangeRecord.address, text, sizeof text));
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+        EXPECT_EQ(row.left, NameHasAddressesLeft());
+    }
+}
+
 int NetworkBoxes;
 std::string NetworkBoxText, NetworkBoxCaption;
 
@@ -591,31 +564,27 @@ TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 
-HostLookup *NoLookup(HWND, UINT, WPARAM, const char *)
+// A lookup that cannot start (no host name is that long), a send that fails and a form no lookup
+// could find end the exchange at once: nothing is left open and nothing counts for the one-minute
+// rule. The loopback broadcast address refuses a send from a socket without SO_BROADCAST.
+TEST_F(ExchangeTest, LookupThatCannotStartFailedSendAndRefusedFormEndAtOnce)
 {
-    return nullptr;
-}
-
-// A lookup that cannot start and a send that fails end the exchange at once: nothing is left
-// open and nothing counts for the one-minute rule. The loopback broadcast address refuses a
-// send from a socket without SO_BROADCAST.
-TEST_F(ExchangeTest, LookupThatCannotStartAndFailedSendEndAtOnce)
-{
+    const std::string tooLong(300, 'a');
+    const char *const refused = "ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。";
     struct Row {
         const char *server;
-        int noLookup;
         const char *message;
     } rows[] = {
-        {"localhost", 1, "エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗"},
-        {"127.255.255.255", 0, "エラー: 送信失敗"},
+        {tooLong.c_str(), "エラー：ｻｰﾊﾞIPｱﾄﾞﾚｽの取得失敗"},
+        {"127.255.255.255", "エラー: 送信失敗"},
+        {"127.0.0.1:123", refused},
+        {"[::1]:123", refused},
+        {"fe80::1%lo", refused},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.server);
         memset(RecentServers, 0, sizeof RecentServers);
-        if (row.noLookup)
-            StartHostLookup = NoLookup;
         EXPECT_EQ(-1, StartAndSend(row.server, 1));
-        StartHostLookup = StartLookupThread;
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
         EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
         EXPECT_EQ(ExchangeIdle, ExchangeRecord.phase);

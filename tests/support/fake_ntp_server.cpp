@@ -50,7 +50,7 @@ static void Answer(int family, const uint8_t *request, int length, uint64_t arri
     LeaveCriticalSection(&ConfigLock);
     InterlockedIncrement(&RequestCount);
     memcpy(LastRequest, request, length < 48 ? length : 48);
-    if (config.silent)
+    if (config.silent || (config.silentIpv6 && family == 1))
         return;
 
     uint8_t reply[FakeReplyCapacity] = {0};

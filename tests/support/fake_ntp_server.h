@@ -10,6 +10,7 @@
 struct FakeNtpServerConfig {
     int64_t offset;     // 100 ns units added to the real UTC clock in the Receive/Transmit stamps
     int silent;         // 1: read the request, answer nothing
+    int silentIpv6;     // 1: the same on [::1]:123 only, as a path that drops IPv6 does
     int forgeFirst;     // 1: first send a forgery from the server's address, another port: the reply
                         // with its Receive and Transmit stamps one hour later
     // Optional, run on the server thread: reshape the finished reply (all four timestamps set)
