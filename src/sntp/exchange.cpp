@@ -1,8 +1,10 @@
 // One SNTP exchange at a time over WinSock 2, IPv4 or IPv6, driven by window messages and clock
 // ticks. Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
+#include <stdio.h>
 #include "base/program.h"
 #include "sntp/host_lookup.h"
+#include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 
 RecentServer RecentServers[RecentServerSlots];
@@ -198,6 +200,12 @@ static int ContinueWithAddress(int sendNow)
     SetAddressPort(&ExchangeRecord.address, ServerPort);
     if (ExchangeRecord.applyRetryRule && RecentlyQueried(&ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
+    // An address that sent a kiss in this start gets no further request.
+    if (const char *kiss = AddressRefused(&ExchangeRecord.address)) {
+        char message[64];
+        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", kiss);
+        return EndWithError(message);
+    }
     if (OpenSocket() != 0 || (sendNow && SendRequest() != 0)) {
         CloseExchange();
         return -1;

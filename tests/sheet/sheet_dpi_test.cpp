@@ -28,6 +28,7 @@ TEST(SheetAt144Dpi, UpDownsAreScaledAndStayOnTheirBoxes)
         struct Row { int box, spin; } rows[] = {
             {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN}, {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN},
             {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN}, {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN},
+            {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN},
         };
         for (const Row &row : rows) {
             SCOPED_TRACE(row.box);
