@@ -76,6 +76,7 @@ void EnterState(SyncState state)
 void BeginStartDelay(void)
 {
     RetriesLeft = Settings.RetryMax;
+    TakeKissMovesOn();      // a new run starts from the server the user selected
     EnterState(StartDelay);
 }
 
@@ -304,6 +305,7 @@ static void AskNextOpinion(int failed)
 static void ManualStart(void)
 {
     RetriesLeft = 0;
+    TakeKissMovesOn();
     AttemptAppliesRule = 0;
     const char *server = ServerNotRefused();
     if (server != NULL && StartQuery(server, 0, Querying) == 0)
