@@ -306,7 +306,7 @@ int EvaluateReply(void)
             return -2;
     }
     if (StepServersAsked() > 1) {
-        LogStepVerdict("一致したため、後のサーバーの時刻に合わせました。");
+        LogStepVerdict("2台が一致したため、後のサーバーの値を使いました。");
         if (!StillProcessing(serial))
             return -2;
     }
