@@ -18,9 +18,10 @@ uint64_t NextEdge(uint64_t now, int64_t offset)
 BOOL SetClockOnEdge(int64_t offset, BOOL (WINAPI *setClock)(const SYSTEMTIME *utc))
 {
     // The spin is measured on the performance counter: a fine clock crosses an edge within a
-    // millisecond; where the finest clock is the coarse one (before Windows 8) it stands still,
-    // and the nearest millisecond is taken. Time the thread did not run is not spinning, and an
-    // edge missed gives the next one a millisecond of its own, but 20 ms in all is the end.
+    // millisecond. Where the finest clock is the coarse one (before Windows 8) its readings stand
+    // still for a tenth of a millisecond, and the nearest millisecond is taken. Time the thread
+    // did not run is not spinning, and an edge missed gives the next one a millisecond of its
+    // own, but 20 ms in all is the end.
     LARGE_INTEGER frequency, tick;
     QueryPerformanceFrequency(&frequency);
     const LONGLONG spinLimit = frequency.QuadPart / 1000 + 1;
@@ -28,8 +29,9 @@ BOOL SetClockOnEdge(int64_t offset, BOOL (WINAPI *setClock)(const SYSTEMTIME *ut
     const LONGLONG waitLimit = frequency.QuadPart / 50 + 1;
     QueryPerformanceCounter(&tick);
     const LONGLONG begun = tick.QuadPart;
-    LONGLONG last = begun, spun = 0;
-    uint64_t edge = NextEdge(ReadUtcNow(), offset);
+    LONGLONG last = begun, spun = 0, changed = begun;
+    uint64_t previous = ReadUtcNow();
+    uint64_t edge = NextEdge(previous, offset);
     for (;;) {
         uint64_t now = ReadUtcNow();
         if (now + (uint64_t)offset >= edge) {
@@ -44,7 +46,11 @@ BOOL SetClockOnEdge(int64_t offset, BOOL (WINAPI *setClock)(const SYSTEMTIME *ut
         LONGLONG gap = tick.QuadPart - last;
         last = tick.QuadPart;
         spun = gap < heldUp ? spun + gap : 0;
-        if (spun > spinLimit || last - begun > waitLimit) {
+        if (now != previous || gap >= heldUp) {
+            previous = now;
+            changed = last;
+        }
+        if (last - changed > heldUp || spun > spinLimit || last - begun > waitLimit) {
             SYSTEMTIME nearest = FileTime64ToNearestSystemTime(ReadUtcNow() + (uint64_t)offset);
             return setClock(&nearest);
         }
