@@ -6,6 +6,7 @@
 #include "sntp/exchange_harness.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
+#include "sntp/kiss_memory.h"
 #include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
@@ -301,6 +302,15 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("サーバー：255.255.255.255", lines[0]);
     EXPECT_EQ("処理を中止しました。", lines[1]);
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
+
+    // An address that sent RATE in this start gets no further request, whatever its spelling.
+    sockaddr_storage rate = {};
+    ParseAddressLiteral("::1", &rate);
+    RememberKiss("RATE", "::1", &rate);
+    EXPECT_EQ(-1, StartAndSend("[0::1]", 0));
+    EXPECT_STREQ("ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(RATE)", ExchangeRecord.ResultMessage);
+    ForgetKisses();
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 

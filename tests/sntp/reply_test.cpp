@@ -492,6 +492,7 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
         int saveLog, saveEventLog, leap;
         int csvLines;       // header and entry; -1: no file
         int eventLog;       // the event log file exists
+        int imprecise = 0;  // root dispersion 2 s: refused
     } rows[] = {
         {0, 0, 1, -1, 0},
         {1, 0, 1, 2, 0},
@@ -501,15 +502,18 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
         {0, 1, 2, -1, 1},
         {1, 1, 3, -1, 1},
         {1, 0, 3, -1, 0},
+        {1, 1, 0, -1, 1, 1},
+        {1, 0, 0, -1, 0, 1},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.saveLog << row.saveEventLog << row.leap);
+        SCOPED_TRACE(testing::Message() << row.saveLog << row.saveEventLog << row.leap << row.imprecise);
         DeleteFileA(csvPath);
         DeleteFileA(eventPath);
         Settings.SaveLog = row.saveLog;
         Settings.SaveEventLog = row.saveEventLog;
         uint8_t reply[48];
         BuildReply(reply, T0, T0, row.leap);
+        reply[9] = row.imprecise ? 2 : 0;
         Evaluate(reply, T0);
         EXPECT_EQ(row.csvLines, LineCount(csvPath));
         EXPECT_EQ(row.eventLog, GetFileAttributesA(eventPath) != INVALID_FILE_ATTRIBUTES);
