@@ -15,7 +15,6 @@
 #include "logs/correction_log.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
-#include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
 
@@ -237,23 +236,20 @@ int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT)
     return IDOK;
 }
 
-std::string EventLogPathForTest(void)
+// This year's event log, read and then deleted.
+std::string TakeEventLog(void)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char path[MAX_PATH + 64];
     snprintf(path, sizeof path, "%svellmarin-eventlog-%04d.txt", ProgramDirectory, (int)now.wYear);
-    return path;
-}
-
-std::string ReadEventLog(void)
-{
     std::string text;
-    FILE *file = fopen(EventLogPathForTest().c_str(), "rb");
+    FILE *file = fopen(path, "rb");
     for (int c; file != NULL && (c = fgetc(file)) != EOF;)
         text += (char)c;
     if (file != NULL)
         fclose(file);
+    DeleteFileA(path);
     return text;
 }
 
@@ -281,7 +277,7 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
     LogErrorBox = NoBox;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.error);
-        DeleteFileA(EventLogPathForTest().c_str());
+        TakeEventLog();
         FirstOffset = row.first;
         LaterOffset = row.later;
         Answered = 0;
@@ -303,7 +299,7 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
         if (row.set) {
             EXPECT_NEAR(2000.0, Requested[0] / 1e7, 0.01);
         }
-        std::string log = ReadEventLog();
+        std::string log = TakeEventLog();
         EXPECT_NE(std::string::npos, log.find("127.0.0.1 (127.0.0.1): 誤差 ")) << log;
         EXPECT_NE(std::string::npos, log.find("::1 (::1): 誤差 ")) << log;
     }
