@@ -4,7 +4,8 @@
 # one warm process over IPv4 and then over IPv6, then the program as a user starts it (a fresh
 # process per sample, StartupWait 0) with the server given as a dotted address and as a host
 # name. Prints one line for each, then where the warm exchanges and the first exchanges spent
-# their time.
+# their time, the error left after those starts' corrections, and the error of setting the clock
+# alone over many corrections in one process.
 # Usage: bench/offset/run.sh [build-dir] [exchanges] [starts]
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -69,12 +70,17 @@ first_exchange() {
         unshare -m sh -c 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf &&
                           shift 2 && exec "$@"' sh "$work/hosts" "$work/nsswitch.conf" \
                 timeout 30 "$wine_loader" "$folder/first_exchange_bench.exe" </dev/null 2>/dev/null |
-            tr -d '\r' | sed -n 's/^first-exchange-sample \([0-9.]*\) \([0-9.]*\)$/\1 \2/p' >>"$work/samples" || true
+            tr -d '\r' | sed -n 's/^first-exchange-sample \([0-9.]*\) \([0-9.]*\) \([0-9.]*\)$/\1 \2 \3/p' >>"$work/samples" || true
         i=$((i + 1))
     done
     cut -d' ' -f1 "$work/samples" | spread "first-exchange $1" starts
     cut -d' ' -f2 "$work/samples" | spread "first-round-trip $1" starts
+    cut -d' ' -f3 "$work/samples" >>"$work/after"
 }
+: >"$work/after"
 first_exchange 127.0.0.3
 first_exchange timeserver.vellmarin.test
+# What the user gets: the first exchange's error and the setting's error together, every start.
+spread after-correction starts <"$work/after"
+"$wine_loader" "$build/bench/offset/set_error_bench.exe" 2000 | tr -d '\r' | grep -a '^set-error'
 INNER

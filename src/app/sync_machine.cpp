@@ -17,7 +17,9 @@
 #include "sheet/property_sheet.h"
 #include "sheet/server_page.h"
 #include "sntp/exchange.h"
+#include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 
 SyncState CurrentState = Idle;
 uint32_t StateTicks = 0;
@@ -36,6 +38,9 @@ static char SelectedName[ServerNameMax + 1];
 static char QueryServerName[ServerNameMax + 1];
 // The query's exchange whose failed correction was handed over to an elevated instance; 0 none.
 static uint32_t ElevationOfferedFor = 0;
+// The one-minute rule of the attempt under way, for the servers asked for a second opinion.
+static int AttemptAppliesRule;
+static int AskingOpinion;
 
 static const char MainTitle[] = "vellmarin";
 static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
@@ -73,16 +78,21 @@ void EnterState(SyncState state)
 void BeginStartDelay(void)
 {
     RetriesLeft = Settings.RetryMax;
+    TakeKissMovesOn();      // a new run starts from the server the user selected
     EnterState(StartDelay);
 }
 
-const char *SelectedServerName(void)
+static int ServerCount(void)
+{
+    LRESULT count = ServerCombo ? SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0) : 0;
+    return count == CB_ERR || count < 0 ? 0 : (int)count;
+}
+
+// The list's entry at index, in the buffer SelectedServerName also uses.
+static const char *ServerNameAt(LRESULT index)
 {
     SelectedName[0] = '\0';
-    if (!ServerCombo)
-        return SelectedName;
-    LRESULT index = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR)
+    if (!ServerCombo || index == CB_ERR || index < 0)
         return SelectedName;
     LRESULT length = SendMessageA(ServerCombo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
     if (length == CB_ERR || length < 0)
@@ -102,6 +112,40 @@ const char *SelectedServerName(void)
     CopyBounded(SelectedName, sizeof SelectedName, whole);
     free(whole);
     return SelectedName;
+}
+
+const char *SelectedServerName(void)
+{
+    return ServerNameAt(ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR);
+}
+
+static int AllServersRefused(void)
+{
+    int count = ServerCount();
+    for (int i = 0; i < count; ++i) {
+        if (!ServerRefused(ServerNameAt(i)))
+            return 0;
+    }
+    return count > 0;
+}
+
+// The selected server, or the next one of the list no kiss refused in this start, selected. Null
+// when every one was refused: the result message then says so.
+static const char *ServerNotRefused(void)
+{
+    const char *code = ServerRefused(SelectedServerName());
+    if (code == NULL)
+        return SelectedName;
+    char message[64];
+    snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+    for (int tried = 1; tried < ServerCount(); ++tried) {
+        SelectNextServer();
+        if (ServerRefused(SelectedServerName()) == NULL)
+            return SelectedName;
+    }
+    SetResultMessage(message);
+    ExchangeRecord.ExchangeFailed = 1;
+    return NULL;
 }
 
 void SelectNextServer(void)
@@ -169,13 +213,17 @@ void ShowQueryStatus(void)
 {
     char address[AddressTextSize], text[StatusTextSize];
     AskedAddressText(address, sizeof address);
-    snprintf(text, sizeof text, "サーバーとの通信中...%s%s", address[0] ? " " : "", address);
+    snprintf(text, sizeof text, "%s%s%s",
+             AskingOpinion ? "別のサーバーで確認中..." : "サーバーとの通信中...",
+             address[0] ? " " : "", address);
     SetStatusText(text);
 }
 
 int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
+    if (!AskingOpinion)
+        StartStepCheck(state == TestQuerying ? 1 : ServerCount());
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
         return -1;
     StatusHold = -1;
@@ -217,7 +265,7 @@ void FinishRun(void)
 void AfterFailure(void)
 {
     ShowResult();
-    if (RetriesLeft <= 0) {
+    if (RetriesLeft <= 0 || AllServersRefused()) {
         FinishRun();
         return;
     }
@@ -231,8 +279,39 @@ void AfterFailure(void)
 
 void AutomaticAttempt(void)
 {
-    if (StartQuery(SelectedServerName(), 1, Querying) != 0)
+    AttemptAppliesRule = 1;
+    const char *server = ServerNotRefused();
+    if (server == NULL) {
+        ShowResult();
+        FinishRun();
+        return;
+    }
+    if (StartQuery(server, 1, Querying) != 0)
         AfterFailure();
+}
+
+// A large step waits for a second opinion: the next servers of the list are asked in turn (one
+// a kiss refused counts as failed) until the rule has its verdict. Only a refusal ends here; an
+// agreement is set by the reply that brought it.
+static void AskNextOpinion(int failed)
+{
+    LRESULT first = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
+    int count = ServerCount();
+    int verdict = failed ? StepCheckFailed(QueryServerName) : StepAskNext;
+    while (verdict == StepAskNext && first != CB_ERR && count > 0) {
+        const char *server = ServerNameAt((first + StepServersAsked()) % count);
+        if (ServerRefused(server) == NULL) {
+            AskingOpinion = 1;
+            int started = StartQuery(server, AttemptAppliesRule, Querying);
+            AskingOpinion = 0;
+            if (started == 0)
+                return;
+        }
+        verdict = StepCheckFailed(server);
+    }
+    RefuseLargeStep();
+    ExchangeRecord.ExchangeFailed = 1;
+    AfterFailure();
 }
 
 // Handlers of the table.
@@ -240,7 +319,10 @@ void AutomaticAttempt(void)
 static void ManualStart(void)
 {
     RetriesLeft = 0;
-    if (StartQuery(SelectedServerName(), 0, Querying) == 0)
+    TakeKissMovesOn();
+    AttemptAppliesRule = 0;
+    const char *server = ServerNotRefused();
+    if (server != NULL && StartQuery(server, 0, Querying) == 0)
         return;
     StatusHold = 3;
     SetStatusText(ExchangeRecord.ResultMessage);
@@ -282,7 +364,11 @@ static void StartDelayTick(void)
 
 static void QueryTick(void)
 {
-    if (SyncServices.exchangeTick() != 0)
+    if (SyncServices.exchangeTick() == 0)
+        return;
+    if (StepCheckPending())
+        AskNextOpinion(1);
+    else
         AfterFailure();
 }
 
@@ -290,6 +376,10 @@ static void BeginElevationWait(void);
 
 static void QueryDone(void)
 {
+    if (StepCheckPending()) {
+        AskNextOpinion(ExchangeRecord.ExchangeFailed);
+        return;
+    }
     if (ExchangeRecord.ExchangeFailed) {
         AfterFailure();
         return;
@@ -315,7 +405,9 @@ static void RetryDelayTick(void)
 {
     StateTicks += 1;
     if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
-        if (Settings.RotateServer && !NameHasAddressesLeft())
+        // After a kiss the next attempt goes to the next server, rotation or not; with rotation,
+        // once the name's addresses are used up.
+        if (TakeKissMovesOn() || (Settings.RotateServer && !NameHasAddressesLeft()))
             SelectNextServer();
         AutomaticAttempt();
     }

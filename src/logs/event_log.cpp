@@ -84,9 +84,9 @@ static void WriteStamp(FILE *file, const char *label, NtpTimestamp stamp)
     fprintf(file, "%s: %s\n", label, FormatNtpTimestamp(stamp, text, sizeof text));
 }
 
-void AppendEventLog(const char *serverName, const char *serverAddress, const uint8_t *received,
-                    int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
-                    const char *errorText)
+// This year's file opened for appending, with a report's separator and time of recording
+// written; null (the failure shown) when it cannot be opened.
+static FILE *OpenReport(void)
 {
     const char *zone = TimeZoneNameSource();
     if (zone == NULL)
@@ -99,7 +99,7 @@ void AppendEventLog(const char *serverName, const char *serverAddress, const uin
     FILE *file = fopen(path, "at");
     if (file == NULL) {
         ShowLogWriteError("ログファイルへの書き込み失敗");
-        return;
+        return NULL;
     }
 
     char stamp[100];
@@ -110,6 +110,30 @@ void AppendEventLog(const char *serverName, const char *serverAddress, const uin
         fprintf(file, "(JST)\n\n");
     else
         fprintf(file, "(%s)\n\n", zone);
+    return file;
+}
+
+void AppendEventNote(const char *title, const char *const *lines, int count)
+{
+    FILE *file = OpenReport();
+    if (file == NULL)
+        return;
+    fprintf(file, "%s:\n\n", title);
+    for (int i = 0; i < count; ++i)
+        fprintf(file, "%s\n", lines[i]);
+    fprintf(file, "\n");
+    if (fclose(file) != 0)
+        ShowLogWriteError("ログファイルへの書き込み失敗");
+}
+
+void AppendEventLog(const char *serverName, const char *serverAddress, const uint8_t *received,
+                    int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
+                    const char *errorText)
+{
+    FILE *file = OpenReport();
+    if (file == NULL)
+        return;
+    char stamp[100];
 
     fprintf(file, "サーバー情報:\n\n");
     fprintf(file, "Server Name : %s\n", serverName != NULL ? serverName : "");

@@ -1,4 +1,4 @@
-// The communication page: the four numbers of a synchronisation run in digits-only boxes with
+// The communication page: the five numbers of a synchronisation run in digits-only boxes with
 // spin controls, corrected when a box is left out of range, and the server rotation switch.
 #include <windows.h>
 #include <commctrl.h>
@@ -24,6 +24,7 @@ static const NumberBox NumberBoxes[] = {
     {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, &Settings.StartupWait, 2, 0, 99, 1, "1"},
     {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, "10"},
     {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
+    {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, &Settings.ConfirmStep, 8, 0, 99999999, 1000, "1000"},
 };
 
 // The width of an up-down control beside its box at 96 DPI, and the width the page's template

@@ -6,6 +6,7 @@
 #include "base/program.h"
 #include "base/settings.h"
 #include "sntp/host_lookup.h"
+#include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 
 RecentServer RecentServers[RecentServerSlots];
@@ -250,6 +251,12 @@ static int ContinueWithAddress(int sendNow)
     SetAddressPort(&ExchangeRecord.address, ServerPort);
     if (ExchangeRecord.applyRetryRule && RecentlyQueried(&ExchangeRecord.address))
         return EndWithError("エラー：１分以内のリトライ不可");
+    // An address that sent a kiss in this start gets no further request.
+    if (const char *kiss = AddressRefused(&ExchangeRecord.address)) {
+        char message[64];
+        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", kiss);
+        return EndWithError(message);
+    }
     if (OpenSocket() != 0) {
         CloseExchange();
         return -1;

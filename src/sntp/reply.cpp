@@ -3,6 +3,7 @@
 #include "sntp/reply.h"
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 #include "logs/correction_log.h"
 #include "logs/event_log.h"
 #include "base/elevation.h"
@@ -10,6 +11,9 @@
 #include "sntp/exchange_record.h"
 #include "sntp/server_address.h"
 #include "ntp/leap_notice.h"
+#include "sntp/clock_edge.h"
+#include "sntp/kiss_memory.h"
+#include "sntp/step_check.h"
 
 int64_t ClockOffset;
 int CorrectionFailed;
@@ -27,22 +31,44 @@ BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc) = SetSystemTime;
 enum { ReceiveBufferSize = 50, MinimumReplySize = 48, MessageSize = 320, FieldTextSize = 100,
        ServerPort = 123 };
 static const int64_t MaxRoundTrip = 20000000;      // 2 s in 100 ns units
+// Root delay / 2 + root dispersion of 1.5 s, doubled, in the 16.16 format of the two fields.
+static const uint64_t MaxRootDistanceTwice = 3 * 65536;
+
+// What ValidateReply refused last, for the evaluation: a kiss (its code in LastKissCode) or a
+// server whose time is too imprecise.
+enum { RefusedOther = 0, RefusedKiss = 1, RefusedDistance = 2 };
+static int LastRefusal;
+static char LastKissCode[KissCodeSize];
 
 int ValidateReply(const NtpFields *fields)
 {
     const char *failure = NULL;
+    char kissText[MessageSize];
+    LastRefusal = RefusedOther;
     if (fields->version != 4)
         failure = "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。";
     else if (fields->mode != 4)
         failure = "ｴﾗｰ:ｻｰﾊﾞｰのﾓｰﾄﾞが違います。";
     else if (((fields->receiveTimestamp ^ fields->transmitTimestamp) >> 63) != 0)
         failure = "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ";
-    else if (fields->stratum < 1 || fields->stratum > 14)
+    else if (fields->stratum == 0 && fields->originateTimestamp == ExchangeRecord.sendStamp) {
+        // A kiss is heeded only when it echoes our request: a forger must not silence a server.
+        KissCodeText(fields->referenceId, LastKissCode);
+        snprintf(kissText, sizeof kissText, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", LastKissCode);
+        failure = kissText;
+        LastRefusal = RefusedKiss;
+    } else if (fields->stratum < 1 || fields->stratum > 14)
         failure = "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。";
     else if (fields->transmitTimestamp == 0)
         failure = "ｴﾗｰ:送信ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。";
     else if (fields->originateTimestamp != ExchangeRecord.sendStamp)
         failure = "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。";
+    else if (fields->leap != 3 &&
+             (uint64_t)fields->rootDelay + 2 * (uint64_t)fields->rootDispersion >= MaxRootDistanceTwice) {
+        // An unsynchronised server (leap 3) is told as such, whatever its distance.
+        failure = "ｴﾗｰ:ｻｰﾊﾞｰの時刻の精度が低すぎます。";
+        LastRefusal = RefusedDistance;
+    }
     if (failure == NULL)
         return 0;
     SetResultMessage(failure);
@@ -148,6 +174,48 @@ static int ReceiveDatagram(uint8_t *buffer)
     return fromServer ? received : -2;
 }
 
+// The event log's record of a large step: each server asked, its offset, and the verdict.
+static void LogStepVerdict(const char *verdict)
+{
+    if (!Settings.SaveEventLog)
+        return;
+    enum { LineSize = StepNameSize + AddressTextSize + ClockErrorTextSize + 32 };
+    char lines[StepServersMax + 1][LineSize];
+    const char *pointers[StepServersMax + 1];
+    const StepAnswer *answers = StepAnswers();
+    int count = StepServersAsked();
+    char kept[ClockErrorTextSize];
+    memcpy(kept, ClockErrorText, sizeof kept);
+    for (int i = 0; i < count; ++i) {
+        char address[AddressTextSize];
+        if (answers[i].address.ss_family == 0) {
+            snprintf(lines[i], LineSize, "%s: 応答なし", answers[i].server);
+        } else {
+            BuildClockErrorText(answers[i].offset);
+            snprintf(lines[i], LineSize, "%s (%s): 誤差 %s 秒%s", answers[i].server,
+                     FormatAddress(&answers[i].address, address, sizeof address), ClockErrorText,
+                     answers[i].answered ? "" : " (同じアドレス)");
+        }
+        pointers[i] = lines[i];
+    }
+    memcpy(ClockErrorText, kept, sizeof kept);
+    snprintf(lines[count], LineSize, "%s", verdict);
+    pointers[count] = lines[count];
+    AppendEventNote("大きな誤差の確認", pointers, count + 1);
+}
+
+void RefuseLargeStep(void)
+{
+    BuildClockErrorText(StepAnswers()[0].offset);
+    char message[MessageSize];
+    snprintf(message, sizeof message, "誤差 %s 秒は大きすぎるため、時計を変更しませんでした。",
+             ClockErrorText);
+    SetResultMessage(message);
+    if (Settings.SaveLog)
+        AppendCorrectionLog(ClockErrorText);
+    LogStepVerdict("一致するサーバーがないため、時計を変更しませんでした。");
+}
+
 int EvaluateReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
@@ -171,12 +239,18 @@ int EvaluateReply(void)
     // t4 as the event log prints it: whole milliseconds, truncated.
     SYSTEMTIME receivedAt = FileTime64ToSystemTime(ExchangeRecord.receiveTime);
     DumpReplyFields(&fields);
-    if (ValidateReply(&fields) != 0)
-        return 1;
+    if (ValidateReply(&fields) != 0) {
+        if (LastRefusal == RefusedKiss)
+            RememberKiss(LastKissCode, ExchangeRecord.serverName, &ExchangeRecord.address);
+        if (LastRefusal != RefusedDistance)
+            return 1;
+    }
 
-    if (fields.leap == 3) {
-        snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s",
-                 "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。");
+    // An unsynchronised or too imprecise server: its reply goes to the event log, not further.
+    if (fields.leap == 3 || LastRefusal == RefusedDistance) {
+        if (fields.leap == 3)
+            snprintf(ExchangeRecord.ResultMessage, sizeof ExchangeRecord.ResultMessage, "%s",
+                     "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。");
         if (Settings.SaveEventLog) {
             ClockErrorText[0] = '\0';
             AppendEventLog(ExchangeRecord.serverName, ServerAddressText(), received, length,
@@ -203,12 +277,22 @@ int EvaluateReply(void)
     int handedOver = 0;
     uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
     uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
+    // A large step waits for a second opinion; while one is asked every answer counts.
+    int step = StepSet;
+    if (magnitude >= threshold || StepCheckPending())
+        step = WeighStep(ClockOffset, &ExchangeRecord.address, ExchangeRecord.serverName);
+    if (step == StepAskNext) {
+        SetResultMessage("別のサーバーで確認中...");
+        return 0;
+    }
+    if (step == StepRefuse) {
+        RefuseLargeStep();
+        return StillProcessing(serial) ? 1 : -2;
+    }
     if (magnitude >= threshold) {
-        // A fresh reading: the time spent since t4 must not enter the correction. The clock is
-        // set in whole milliseconds, so the nearest one is taken.
-        uint64_t now = ReadUtcNow();
-        SYSTEMTIME corrected = FileTime64ToNearestSystemTime(now + (uint64_t)ClockOffset);
-        if (SetSystemClock(&corrected)) {
+        // Fresh readings on the millisecond's edge: the time spent since t4 must not enter the
+        // correction, and the clock takes whole milliseconds.
+        if (SetClockOnEdge(ClockOffset, SetSystemClock)) {
             snprintf(message, sizeof message, "%s 秒の誤差を補正しました。", ClockErrorText);
         } else {
             CorrectionFailed = 1;
@@ -227,6 +311,11 @@ int EvaluateReply(void)
 
     if (Settings.SaveLog && !handedOver) {
         AppendCorrectionLog(ClockErrorText);
+        if (!StillProcessing(serial))
+            return -2;
+    }
+    if (StepServersAsked() > 1) {
+        LogStepVerdict("2台が一致したため、後のサーバーの値を使いました。");
         if (!StillProcessing(serial))
             return -2;
     }

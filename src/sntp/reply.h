@@ -27,6 +27,9 @@ int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultM
 void DumpReplyFields(const NtpFields *fields);
 void BuildClockErrorText(int64_t offset);       // ClockErrorText from an offset (100 ns units)
 void AppendDelayLine(int64_t delay);            // the round-trip delay as a test line
+// A large step no second server agreed with: the message with the first server's error, the
+// correction log's line as for a failed correction, and the event log's record of the servers.
+void RefuseLargeStep(void);
 
 // Asked when the clock setting failed: 1 when the correction is handed to an elevated instance,
 // which then writes the log line; null (the default) or 0: the failure is reported here, with the

@@ -213,4 +213,99 @@ TEST_F(ReplyReentry, NothingButTheExchangeBetweenSendAndNotification)
     ShowWindow(ClockWindow, SW_HIDE);
 }
 
+// Two servers, 127.0.0.1 and ::1 (the fake server hears both), for a large step: the first
+// request is answered FirstOffset ahead, every later one LaterOffset ahead.
+int64_t FirstOffset, LaterOffset;
+int Answered;
+std::vector<int64_t> Requested;     // each setting: the requested time minus the clock
+
+void ShapeByRequest(uint8_t *reply, int *, void *)
+{
+    uint64_t now = FakeNtpNow() + (uint64_t)(Answered++ == 0 ? FirstOffset : LaterOffset);
+    FakeNtpPutTimestamp(reply + 32, now);
+    FakeNtpPutTimestamp(reply + 40, now);
+}
+
+BOOL WINAPI RecordClockSetting(const SYSTEMTIME *utc)
+{
+    Requested.push_back((int64_t)(SystemTimeToFileTime64(utc) - ReadUtcNow()));
+    return TRUE;
+}
+
+int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT)
+{
+    return IDOK;
+}
+
+// This year's event log, read and then deleted.
+std::string TakeEventLog(void)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char path[MAX_PATH + 64];
+    snprintf(path, sizeof path, "%svellmarin-eventlog-%04d.txt", ProgramDirectory, (int)now.wYear);
+    std::string text;
+    FILE *file = fopen(path, "rb");
+    for (int c; file != NULL && (c = fgetc(file)) != EOF;)
+        text += (char)c;
+    if (file != NULL)
+        fclose(file);
+    DeleteFileA(path);
+    return text;
+}
+
+TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
+{
+    const int64_t S = 10000000;
+    struct Row {
+        int64_t first, later;
+        const char *status;     // after the error's number
+        double error;
+        size_t set;
+    } rows[] = {
+        {94608000 * S, 0, " 秒は大きすぎるため、時計を変更しませんでした。", -94608000, 0},
+        {2000 * S, 2000 * S, " 秒の誤差を補正しました。", -2000, 1},
+    };
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
+    SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM) "::1");
+    Settings.ConfirmStep = 1000;
+    Settings.MinAdjust = 100;
+    Settings.SaveLog = 0;
+    Settings.SaveEventLog = 1;
+    SetSystemClock = RecordClockSetting;
+    LogErrorBox = NoBox;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.error);
+        TakeEventLog();
+        FirstOffset = row.first;
+        LaterOffset = row.later;
+        Answered = 0;
+        Requested.clear();
+        FakeNtpServerConfig config = {0, 0, 0, ShapeByRequest, nullptr};
+        FakeNtpServerConfigure(&config);
+        ZeroMemory(RecentServers, sizeof RecentServers);
+        Dispatch(SyncButton);
+        DWORD start = GetTickCount();
+        while (CurrentState == Querying && GetTickCount() - start < 3000) {
+            PumpMessages();
+            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+        EXPECT_EQ(2, Answered);
+        std::string status = StatusText;
+        EXPECT_NEAR(row.error, atof(status.c_str() + status.find_first_of("-0123456789")), 0.01) << status;
+        EXPECT_NE(std::string::npos, status.find(row.status)) << status;
+        ASSERT_EQ(row.set, Requested.size());
+        if (row.set) {
+            EXPECT_NEAR(2000.0, Requested[0] / 1e7, 0.01);
+        }
+        std::string log = TakeEventLog();
+        EXPECT_NE(std::string::npos, log.find("127.0.0.1 (127.0.0.1): 誤差 ")) << log;
+        EXPECT_NE(std::string::npos, log.find("::1 (::1): 誤差 ")) << log;
+    }
+    FakeNtpServerConfig plain = {};
+    FakeNtpServerConfigure(&plain);
+}
+
 }  // namespace

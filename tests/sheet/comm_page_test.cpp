@@ -20,8 +20,8 @@ protected:
     void TearDown() override { TearDownClock(); }
 };
 
-const char *const Keys[] = {"MinAdjust", "StartupWait", "RetryMax", "RetryWait"};
-const int Boxes[] = {IDC_MIN_ADJUST, IDC_STARTUP_WAIT, IDC_RETRY_MAX, IDC_RETRY_WAIT};
+const char *const Keys[] = {"MinAdjust", "StartupWait", "RetryMax", "RetryWait", "ConfirmStep"};
+const int Boxes[] = {IDC_MIN_ADJUST, IDC_STARTUP_WAIT, IDC_RETRY_MAX, IDC_RETRY_WAIT, IDC_CONFIRM_STEP};
 
 TEST_F(CommPage, ShowsTheValuesAndSavesThemOnOk)
 {
@@ -60,6 +60,7 @@ TEST_F(CommPage, TypedNumbersAreFilteredAndCorrectedOnLeavingTheBox)
         {IDC_MIN_ADJUST, "123456", "1234", 1234},     // four characters at most
         {IDC_STARTUP_WAIT, "7x1", "71", 71},         // letters are refused
         {IDC_RETRY_MAX, "-5", "5", 5},
+        {IDC_CONFIRM_STEP, "1234567890", "12345678", 12345678},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.box << " '" << row.typed << "'");
@@ -73,7 +74,7 @@ TEST_F(CommPage, TypedNumbersAreFilteredAndCorrectedOnLeavingTheBox)
             PressOk(sheet);
         });
         EXPECT_EQ(row.shown, shown);
-        for (int i = 0; i < 4; i++)
+        for (int i = 0; i < 5; i++)
             if (Boxes[i] == row.box) {
                 EXPECT_EQ(row.stored, IniInt("SETUP", Keys[i], -1));
             }
@@ -141,6 +142,7 @@ TEST_F(CommPage, SpinControlsStopAtTheirRanges)
         {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, 0, 99},
         {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, 0, 99},
         {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, 5, 99},
+        {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, 0, 99999999},
     };
     RunSheet([&](HWND sheet) {
         HWND page = ShowPage(sheet, 2);

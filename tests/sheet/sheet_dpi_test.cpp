@@ -27,9 +27,10 @@ TEST(SheetAt144Dpi, UpDownsAreScaledAndStayOnTheirBoxes)
         ASSERT_EQ(144, WindowDpi(page)) << "the prefix does not run at 144 DPI";
         ExpectControlsInsidePages(sheet);
         page = ShowPage(sheet, 2);
-        struct Row { int box, spin; } rows[] = {
-            {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN}, {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN},
-            {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN}, {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN},
+        struct Row { int box, spin; const char *longest; } rows[] = {
+            {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN, "9999"}, {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, "9999"},
+            {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, "9999"}, {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, "9999"},
+            {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, "99999999"},
         };
         for (const Row &row : rows) {
             SCOPED_TRACE(row.box);
@@ -47,7 +48,7 @@ TEST(SheetAt144Dpi, UpDownsAreScaledAndStayOnTheirBoxes)
             HDC dc = GetDC(edit);
             HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(edit, WM_GETFONT, 0, 0)));
             SIZE extent = {0, 0};
-            GetTextExtentPoint32A(dc, "9999", 4, &extent);
+            GetTextExtentPoint32A(dc, row.longest, lstrlenA(row.longest), &extent);
             SelectObject(dc, old);
             ReleaseDC(edit, dc);
             EXPECT_LE(extent.cx, text.right - text.left);

@@ -8,6 +8,7 @@
 #include "sntp/exchange_harness.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
+#include "sntp/kiss_memory.h"
 #include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
@@ -96,7 +97,7 @@ TEST_F(ExchangeTest, RepliesOfEveryShapeEndWithTheirMessage)
         {"version 3", {0, 0x1C, -1, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。", 1},
         {"mode 5", {0, 0x25, -1, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰのﾓｰﾄﾞが違います。", 1},
         {"other era", {0, 0, -1, 0, 0, 1, 0}, "ｴﾗｰ:ﾀｲﾑｽﾀﾝﾌﾟｵｰﾊﾞｰﾌﾛｰ", 1},
-        {"stratum 0", {0, 0, 0, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
+        {"stratum 0 is a kiss", {0, 0, 0, 0, 0, 0, 0}, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(LOCL)", 1},
         {"stratum 15", {0, 0, 15, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
         {"leap 3 stratum 16", {0, 0xE4, 16, 0, 0, 0, 0}, "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。", 1},
         {"zero transmit", {0, 0, -1, 1, 0, 0, 0}, "ｴﾗｰ:送信ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。", 1},
@@ -303,6 +304,15 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ("サーバー：255.255.255.255", lines[0]);
     EXPECT_EQ("処理を中止しました。", lines[1]);
+    EXPECT_EQ(0, FakeNtpServerRequestCount());
+
+    // An address that sent RATE in this start gets no further request, whatever its spelling.
+    sockaddr_storage rate = {};
+    ParseAddressLiteral("::1", &rate);
+    RememberKiss("RATE", "::1", &rate);
+    EXPECT_EQ(-1, StartAndSend("[0::1]", 0));
+    EXPECT_STREQ("ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(RATE)", ExchangeRecord.ResultMessage);
+    ForgetKisses();
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 

@@ -39,7 +39,20 @@ const std::set<std::string> FailureMessages = {
     "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。",
     "ｴﾗｰ:ｻｰﾊﾞｰの時計が同期していません。",
     "エラー：通信中の時刻修正を検出",
+    "ｴﾗｰ:ｻｰﾊﾞｰの時刻の精度が低すぎます。",
 };
+
+// A kiss names its code: four printable characters.
+int IsKissMessage(const std::string &message)
+{
+    const std::string head = "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(";
+    if (message.size() != head.size() + 5 || message.compare(0, head.size(), head) != 0)
+        return 0;
+    for (size_t i = head.size(); i < head.size() + 4; ++i)
+        if (message[i] < 0x20 || message[i] > 0x7E)
+            return 0;
+    return message.back() == ')';
+}
 
 // "%s 秒の誤差を補正しました。" and its two siblings, with the current ClockErrorText.
 int IsEvaluationMessage(const std::string &message)
@@ -142,7 +155,7 @@ TEST(ReplyFuzzTest, RandomAndMutatedDatagramsEndInDocumentedOutcomes)
         ASSERT_EQ(result, ExchangeRecord.ExchangeFailed) << round;
         std::string message = ExchangeRecord.ResultMessage;
         if (result == 1) {
-            ASSERT_EQ(1u, FailureMessages.count(message)) << round << ": " << message;
+            ASSERT_TRUE(FailureMessages.count(message) == 1 || IsKissMessage(message)) << round << ": " << message;
         } else {
             ASSERT_TRUE(IsClockErrorText(ClockErrorText)) << round << ": " << ClockErrorText;
             ASSERT_TRUE(IsEvaluationMessage(message)) << round << ": " << message;

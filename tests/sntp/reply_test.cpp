@@ -10,6 +10,8 @@
 #include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
+#include "sntp/clock_edge.h"
+#include "sntp/step_check.h"
 
 namespace {
 
@@ -95,6 +97,24 @@ TEST_F(ReplyTest, ValidationRefusesInItsOrder)
          "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
         {"origin without the random bits",
          [](NtpFields *f) { f->originateTimestamp &= ~0x3FFFFFULL; }, "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
+        {"kiss names its code", [](NtpFields *f) { f->stratum = 0; memcpy(f->referenceId, "DENY", 4); },
+         "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(DENY)"},
+        {"kiss code bytes not printable",
+         [](NtpFields *f) { f->stratum = 0; memcpy(f->referenceId, "RA\x01\xff", 4); },
+         "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(RA..)"},
+        {"kiss not echoing the request is no kiss",
+         [](NtpFields *f) { f->stratum = 0; memcpy(f->referenceId, "DENY", 4); f->originateTimestamp ^= 1; },
+         "ｴﾗｰ:有効なｻｰﾊﾞｰではありません。"},
+        {"root distance 1.5 s", [](NtpFields *f) { f->rootDelay = 0x10000; f->rootDispersion = 0x10000; },
+         "ｴﾗｰ:ｻｰﾊﾞｰの時刻の精度が低すぎます。"},
+        {"root distance just below 1.5 s passes",
+         [](NtpFields *f) { f->rootDelay = 0x2FFFF; f->rootDispersion = 0; }, ""},
+        {"root distance of fields near their top", [](NtpFields *f) { f->rootDispersion = 0xFFFFFFFF; },
+         "ｴﾗｰ:ｻｰﾊﾞｰの時刻の精度が低すぎます。"},
+        {"origin before root distance",
+         [](NtpFields *f) { f->rootDispersion = 0x20000; f->originateTimestamp ^= 1; }, "ｴﾗｰ:基点ﾀｲﾑｽﾀﾝﾌﾟｴﾗｰ。"},
+        {"leap 3 is told as unsynchronised, whatever its distance",
+         [](NtpFields *f) { f->leap = 3; f->rootDispersion = 0x20000; }, ""},
     };
     TestOutputBox = HarnessOutputBox();
     for (const Row &row : rows) {
@@ -209,23 +229,89 @@ TEST_F(ReplyTest, CorrectionThresholdAndMessages)
     }
 }
 
-// The fresh reading plus the offset, to the nearest millisecond.
-TEST_F(ReplyTest, CorrectionSetsTheNearestMillisecond)
+// Fresh readings plus the offset: the millisecond just crossed (a reading more than 1 us past
+// it was held up, so the next is awaited); a clock standing still gets the nearest one.
+TEST_F(ReplyTest, CorrectionSetsTheMillisecondJustCrossed)
 {
     struct Row {
-        uint64_t fresh;     // 100 ns units after T0 + 7 s
+        std::vector<uint64_t> fresh;    // 100 ns units after T0 + 7 s, the last repeating
         uint64_t set;
     } rows[] = {
-        {0, 0}, {4999, 0}, {5000, 10000}, {15000, 20000}, {9994999, 9990000},
+        {{0}, 0}, {{4999, 9999, 10050}, 10000}, {{1, 10099}, 10000},
+        {{5000, 10100, 19990, 20000}, 20000}, {{4999}, 0}, {{5000}, 10000},
     };
     Settings.MinAdjust = 0;
     for (const Row &row : rows) {
         ClockSettings.clear();
         uint8_t reply[48];
         BuildReply(reply, T0 + Second, T0 + Second);
-        ASSERT_EQ(0, Evaluate(reply, T0, T0 + 7 * Second + row.fresh));
-        ASSERT_EQ(1u, ClockSettings.size()) << row.fresh;
-        EXPECT_EQ(T0 + 8 * Second + row.set, SystemTimeToFileTime64(&ClockSettings[0])) << row.fresh;
+        std::vector<uint64_t> readings = {T0};
+        for (uint64_t fresh : row.fresh)
+            readings.push_back(T0 + 7 * Second + fresh);
+        UseFixedClock(readings);
+        ASSERT_EQ(0, DeliverAndProcess(reply, 48));
+        ASSERT_EQ(1u, ClockSettings.size()) << row.set;
+        EXPECT_EQ(T0 + 8 * Second + row.set, SystemTimeToFileTime64(&ClockSettings[0])) << row.set;
+    }
+}
+
+TEST(ClockEdge, FirstWholeMillisecondAtOrAfterTheCorrectedTime)
+{
+    struct Row {
+        uint64_t now;
+        int64_t offset;
+        uint64_t edge;
+    } rows[] = {
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0), 0, FileTimeOf(2026, 12, 7, 5, 30, 0, 0)},
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0) + 1, 0, FileTimeOf(2026, 12, 7, 5, 30, 0, 1)},
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0) + 9999, 0, FileTimeOf(2026, 12, 7, 5, 30, 0, 1)},
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0) + 3, -3, FileTimeOf(2026, 12, 7, 5, 30, 0, 0)},
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0) + 3, -4, FileTimeOf(2026, 12, 7, 5, 30, 0, 0)},
+        {FileTimeOf(2026, 12, 7, 5, 30, 0, 0), 50000001, FileTimeOf(2026, 12, 7, 5, 30, 5, 1)},
+        {FileTimeOf(2026, 12, 7, 23, 59, 59, 999) + 5000, 5000, FileTimeOf(2026, 12, 8, 0, 0, 0, 0)},
+        {FileTimeOf(2027, 1, 1, 0, 0, 0, 0) + 1, -10001, FileTimeOf(2026, 12, 31, 23, 59, 59, 999)},
+        {FileTimeOf(2027, 1, 1, 0, 0, 0, 0) + 1, -10002, FileTimeOf(2026, 12, 31, 23, 59, 59, 999)},
+        {FileTimeOf(2026, 12, 31, 23, 59, 59, 0), 10000001, FileTimeOf(2027, 1, 1, 0, 0, 0, 1)},
+        {FileTimeOf(2028, 2, 28, 23, 59, 59, 999) + 1, 9999, FileTimeOf(2028, 2, 29, 0, 0, 0, 0)},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.now << " " << row.offset);
+        EXPECT_EQ(row.edge, NextEdge(row.now, row.offset));
+    }
+}
+
+TEST(StepCheck, AgreementRule)
+{
+    const int64_t S = 10000000, Years = 94608000 * S;
+    struct Row {
+        const char *name;
+        std::vector<int64_t> offsets;   // -1 marks a failure
+        int list, confirmStep, verdict, from;
+    } rows[] = {
+        {"small step", {1000 * S}, 4, 1000, StepSet, 0},
+        {"limit 0", {Years}, 4, 0, StepSet, 0},
+        {"large step asks", {-1000 * S - 1}, 4, 1000, StepAskNext, 0},
+        {"agree", {2000 * S, 2001 * S}, 4, 1000, StepSet, 1},
+        {"a second and more apart", {2000 * S, 2001 * S + 1}, 4, 1000, StepAskNext, 0},
+        {"disagree then agree", {Years, 0, S / 2}, 4, 1000, StepSet, 2},
+        {"disagree then agree with the first", {2000 * S, 0, 2000 * S}, 4, 1000, StepSet, 2},
+        {"one server", {Years}, 1, 1000, StepRefuse, 0},
+        {"two servers disagree", {Years, 0}, 2, 1000, StepRefuse, 0},
+        {"a failure agrees with nothing", {2000 * S, -1}, 8, 1000, StepAskNext, 0},
+        {"failures up to four servers", {2000 * S, -1, -1, -1}, 8, 1000, StepRefuse, 0},
+        {"four at most", {Years, 0, 30 * S, 60 * S}, 8, 1000, StepRefuse, 0},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        StepAnswer answers[StepServersMax] = {};
+        for (size_t i = 0; i < row.offsets.size(); ++i) {
+            answers[i].answered = row.offsets[i] != -1;
+            answers[i].offset = row.offsets[i] != -1 ? row.offsets[i] : 2000 * S;
+        }
+        int from = -1;
+        EXPECT_EQ(row.verdict, StepAgreement(answers, (int)row.offsets.size(), row.list,
+                                             row.confirmStep, &from));
+        EXPECT_EQ(row.from, from);
     }
 }
 
@@ -411,6 +497,7 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
         int saveLog, saveEventLog, leap;
         int csvLines;       // header and entry; -1: no file
         int eventLog;       // the event log file exists
+        int imprecise = 0;  // root dispersion 2 s: refused
     } rows[] = {
         {0, 0, 1, -1, 0},
         {1, 0, 1, 2, 0},
@@ -420,15 +507,18 @@ TEST_F(ReplyLogTest, LogsAreWrittenOnlyWhenAsked)
         {0, 1, 2, -1, 1},
         {1, 1, 3, -1, 1},
         {1, 0, 3, -1, 0},
+        {1, 1, 0, -1, 1, 1},
+        {1, 0, 0, -1, 0, 1},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.saveLog << row.saveEventLog << row.leap);
+        SCOPED_TRACE(testing::Message() << row.saveLog << row.saveEventLog << row.leap << row.imprecise);
         DeleteFileA(csvPath);
         DeleteFileA(eventPath);
         Settings.SaveLog = row.saveLog;
         Settings.SaveEventLog = row.saveEventLog;
         uint8_t reply[48];
         BuildReply(reply, T0, T0, row.leap);
+        reply[9] = row.imprecise ? 2 : 0;
         Evaluate(reply, T0);
         EXPECT_EQ(row.csvLines, LineCount(csvPath));
         EXPECT_EQ(row.eventLog, GetFileAttributesA(eventPath) != INVALID_FILE_ATTRIBUTES);
