@@ -65,7 +65,12 @@ row "timer gap during hanging lookup" "$ticks" "no tick > 100 ms late"
 mkdir -p "$work/idle"
 cp "$VM_BUILD/vellmarin.exe" "$work/idle/"
 printf '[SETUP]\r\nStartupWait=99\r\nAutoClose=0\r\n[SERVER]\r\nServer0=127.0.0.1\r\n' >"$work/idle/vellmarin.ini"
-(cd "$work/idle" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 &
+# The idle program holds the single-instance mutex of the shared prefix, and vm_peek closes any
+# clock window there: one user of the prefix at a time, as for the tests. No Wine process
+# inherits the lock.
+exec 8>/tmp/vellmarin-port123.lock
+flock 8
+(cd "$work/idle" && exec "$VM_WINE" ./vellmarin.exe) </dev/null >/dev/null 2>&1 8>&- &
 idle_pid=$!
 sleep 3
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
@@ -81,8 +86,9 @@ if [ -n "$unix_pid" ]; then
 else
     idle="not measured (process not found)"
 fi
-"$VM_WINE" "$VM_BUILD/tests/e2e/vm_peek.exe" close 2 >/dev/null 2>&1
+"$VM_WINE" "$VM_BUILD/tests/e2e/vm_peek.exe" close 2 >/dev/null 2>&1 8>&-
 wait "$idle_pid" 2>/dev/null; idle_pid=""
+exec 8>&-
 row "idle CPU" "$idle" "< 0.2 %"
 
 # 5. Offset error, when the exchange's benchmark is present.

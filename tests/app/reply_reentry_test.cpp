@@ -283,7 +283,8 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
         LaterOffset = row.later;
         Answered = 0;
         Requested.clear();
-        FakeNtpServerConfig config = {0, 0, 0, ShapeByRequest, nullptr};
+        FakeNtpServerConfig config = {};
+        config.shape = ShapeByRequest;
         FakeNtpServerConfigure(&config);
         ZeroMemory(RecentServers, sizeof RecentServers);
         Dispatch(SyncButton);
