@@ -19,6 +19,12 @@ int IsSyncServerForm(const char *name)
     size_t length = strnlen(name, ServerNameMax + 1);
     if (length == 0 || length > ServerNameMax)
         return 0;
+    // Every byte is one a host name or an address literal has: the system's reading of IPv4
+    // text is lenient (" " reads as 0.0.0.0), so nothing else may reach it.
+    for (size_t i = 0; i < length; ++i) {
+        if (!IsHostNameCharacter(name[i]) && !strchr(":[]%", name[i]))
+            return 0;
+    }
     struct sockaddr_storage address;
     if (ParseAddressLiteral(name, &address) == 0)
         return 1;

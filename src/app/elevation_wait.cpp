@@ -128,7 +128,8 @@ int CollectElevatedSync(void)
     ClockOffset = OwnOffset;
     // A block that does not match the exit code (or none: the instance ended early) brings
     // nothing but the exit code; the measurement is then this instance's own.
-    if (!ReadCommandResult(&result) || (DWORD)result.exitCode != exitCode) {
+    if (!ReadCommandResult(&result, GetProcessId(ElevatedProcess)) ||
+        (DWORD)result.exitCode != exitCode) {
         ZeroMemory(&result, sizeof result);
         // Without the block only 0 and 1 say enough; any other end is a failed setting.
         if (exitCode != ExitClockSet && exitCode != ExitBelowMinAdjust)

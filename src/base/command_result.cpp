@@ -75,13 +75,17 @@ int OpenCommandResult(void)
     return 0;
 }
 
-int ReadCommandResult(CommandResult *result)
+int ReadCommandResult(CommandResult *result, DWORD writer)
 {
     ZeroMemory(result, sizeof *result);
     if (!Block || InterlockedCompareExchange(&Block->written, 0, 0) != (LONG)WrittenMark)
         return 0;
     *result = Block->result;
     result->message[CommandMessageSize - 1] = '\0';
+    if (writer != 0 && result->writerProcess != writer) {
+        ZeroMemory(result, sizeof *result);
+        return 0;
+    }
     return 1;
 }
 
@@ -94,6 +98,7 @@ void WriteCommandResult(const CommandResult *result)
                                                       sizeof(ResultBlock));
     if (block) {
         block->result = *result;
+        block->result.writerProcess = GetCurrentProcessId();
         block->result.message[CommandMessageSize - 1] = '\0';
         InterlockedExchange(&block->written, (LONG)WrittenMark);
         UnmapViewOfFile(block);

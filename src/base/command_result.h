@@ -11,13 +11,16 @@ struct CommandResult {
     uint32_t windowsError;      // the Windows error or HRESULT of what failed, 0 when none
     int64_t offset;             // /sync: the measured offset, server minus local, 100 ns units
     int32_t offsetKnown;        // 1 when the exchange got as far as an offset
+    uint32_t writerProcess;     // the process id of the instance that wrote it
     char message[CommandMessageSize];   // the instance's result message, code page 932
 };
 
 // The starting instance: creates the block, emptied, before it starts the elevated one. 0 / -1.
 int OpenCommandResult(void);
-// What the elevated instance wrote: 1 a whole result, 0 none (it ended before writing one).
-int ReadCommandResult(CommandResult *result);
+// What the elevated instance with process id `writer` wrote: 1 a whole result, 0 none (it ended
+// before writing one, or the block holds what another process wrote, such as a /sync instance
+// whose wait was given up and that ended later). A writer of 0 (its id unknown) is not checked.
+int ReadCommandResult(CommandResult *result, DWORD writer);
 void CloseCommandResult(void);
 // The elevated instance: writes its result when an instance waits for one (the block exists).
 void WriteCommandResult(const CommandResult *result);

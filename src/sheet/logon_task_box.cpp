@@ -126,10 +126,13 @@ static int ChangeTask(HWND page, int registering, char *note, size_t size)
     int ended = WaitDispatching(process);
     EnableWindow(sheet, TRUE);
     CommandResult result;
-    int reported = ended && ReadCommandResult(&result);
     DWORD code = 0;
-    if (ended && !reported && GetExitCodeProcess(process, &code) &&
-        (code == ExitClockSet || code == ExitNotInProgramFiles)) {
+    int exited = ended && GetExitCodeProcess(process, &code);
+    // Only a block written by this instance, and saying what its exit code says, reports.
+    int reported = ended && ReadCommandResult(&result, GetProcessId(process)) &&
+                   (!exited || (DWORD)result.exitCode == code);
+    if (exited && !reported && (code == ExitClockSet || code == ExitNotInProgramFiles)) {
+        ZeroMemory(&result, sizeof result);
         result.exitCode = (int32_t)code;
         reported = 1;
     }

@@ -50,6 +50,8 @@ TEST(Elevation, CommandLineForms)
         {L"/sync", BadCommand, ""},
         {L"/sync 127.0.0.1 ::1", BadCommand, ""},
         {L"/sync \"\"", BadCommand, ""},
+        {L"/sync \" \"", BadCommand, ""},
+        {L"/sync \"127.0.0.1 x\"", BadCommand, ""},
         {L"/syncnow 127.0.0.1", BadCommand, ""},
         {L"/sync C:\\evil.dll", BadCommand, ""},
         {L"/sync \x6642\x8A08.jp", BadCommand, ""},

@@ -76,7 +76,7 @@ int RunCommand(int registering, CommandResult *result)
 {
     OpenCommandResult();
     int code = RunLogonTaskCommand(registering);
-    EXPECT_EQ(1, ReadCommandResult(result));
+    EXPECT_EQ(1, ReadCommandResult(result, GetCurrentProcessId()));
     CloseCommandResult();
     return code;
 }

@@ -495,7 +495,9 @@ HANDLE AnswerStart(HWND owner, const char *parameters, DWORD *error)
     StartOwner = owner;
     StartedWith = parameters;
     *error = NextStart.error;
-    CommandResult result = {NextStart.exitCode, NextStart.windowsError, 0, 0, ""};
+    CommandResult result = {};
+    result.exitCode = NextStart.exitCode;
+    result.windowsError = NextStart.windowsError;
     if (NextStart.real)
         RunLogonTaskCommand(1);
     else if (!NextStart.error)
