@@ -64,8 +64,10 @@ int StartElevatedSync(HWND owner)
     DWORD error = 0;
     ReleaseElevatedProcess();
     // Without the result block the wait would learn no more than an exit code: no prompt then.
-    if (OpenCommandResult() == 0)
+    if (OpenCommandResult() == 0) {
+        OfferStarterOffset(OwnOffset);
         ElevatedProcess = StartElevatedSelf(owner, parameters, &error);
+    }
     else
         error = GetLastError();
     if (ElevatedProcess)

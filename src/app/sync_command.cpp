@@ -9,6 +9,7 @@
 #include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 
 enum { SyncTimerId = 1, TickMs = 250 };
 static const char SyncClassName[] = "vellmarin sync";
@@ -40,16 +41,43 @@ static int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT)
     return IDOK;
 }
 
+// One exchange with the server; a time-out or failed send on one of a name's addresses goes on
+// to its next one, as the starting instance's retries do (which may be what reached it), so a
+// broken IPv6 path does not fail the correction the user just allowed. No retry beyond that.
 static int RunExchange(const char *server)
 {
-    if (StartExchange(server, 0) != 0 || SendPreparedRequest() != 0)
-        return -1;
-    SetTimer(ClockWindow, SyncTimerId, TickMs, NULL);
-    MSG message;
-    while (!ExchangeEnded && GetMessageA(&message, NULL, 0, 0) > 0)
-        DispatchMessageA(&message);
-    KillTimer(ClockWindow, SyncTimerId);
-    return ExchangeEnded && !ExchangeRecord.ExchangeFailed ? 0 : -1;
+    for (int reuse = 0;; reuse = 1) {
+        ExchangeEnded = 0;
+        // The one-minute table is empty here: the rule only lets the name's addresses be reused.
+        if (StartExchange(server, reuse) == 0 && SendPreparedRequest() == 0) {
+            SetTimer(ClockWindow, SyncTimerId, TickMs, NULL);
+            MSG message;
+            while (!ExchangeEnded && GetMessageA(&message, NULL, 0, 0) > 0)
+                DispatchMessageA(&message);
+            KillTimer(ClockWindow, SyncTimerId);
+        }
+        if (!ExchangeRecord.ExchangeFailed || !NameHasAddressesLeft())
+            return ExchangeEnded && !ExchangeRecord.ExchangeFailed ? 0 : -1;
+    }
+}
+
+// A large step is set only when the starting instance measured the same within a second: it left
+// its offset in the result block before this instance started. Started by hand there is none, and
+// a step above ConfirmStep is refused, as a list of one server refuses it.
+static void PrepareStepCheck(void)
+{
+    int64_t starter = 0;
+    int known = ReadStarterOffset(&starter);
+    uint64_t limit = (uint64_t)(uint32_t)Settings.ConfirmStep * 10000000u;
+    uint64_t magnitude = starter < 0 ? (uint64_t)0 - (uint64_t)starter : (uint64_t)starter;
+    if (!known || Settings.ConfirmStep == 0 || magnitude <= limit) {
+        StartStepCheck(1);
+        return;
+    }
+    StartStepCheck(2);
+    struct sockaddr_storage none;
+    ZeroMemory(&none, sizeof none);
+    WeighStep(starter, &none, "");
 }
 
 // The exit code of an evaluated reply: the setting's outcome, or nothing to set below MinAdjust.
@@ -67,11 +95,10 @@ int RunSyncCommand(const char *server)
     ComputeProgramPaths();
     LoadSettings();
     // Only the exchange's own settings count: this instance writes no log, announces nothing and
-    // asks nobody. A large step was already confirmed by the instance that started this one.
+    // asks no other server.
     Settings.SaveLog = 0;
     Settings.SaveEventLog = 0;
     Settings.DispLeap = 0;
-    Settings.ConfirmStep = 0;
     Settings.Elevate = 0;
     NetworkErrorBox = NoBox;
 
@@ -89,6 +116,7 @@ int RunSyncCommand(const char *server)
     result.exitCode = ExitExchangeFailed;
     if (ClockWindow) {
         StartNetwork();
+        PrepareStepCheck();
         if (RunExchange(server) == 0) {
             result.exitCode = EvaluatedOutcome();
             result.offset = ClockOffset;

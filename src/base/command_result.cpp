@@ -12,6 +12,8 @@ static const uint32_t WrittenMark = 0x564D5231;     // "VMR1", stored last
 struct ResultBlock {
     CommandResult result;
     volatile LONG written;
+    int32_t starterKnown;
+    int64_t starterOffset;
 };
 
 static HANDLE BlockMapping = NULL;
@@ -104,4 +106,31 @@ void WriteCommandResult(const CommandResult *result)
         UnmapViewOfFile(block);
     }
     CloseHandle(mapping);
+}
+
+void OfferStarterOffset(int64_t offset)
+{
+    if (!Block)
+        return;
+    Block->starterOffset = offset;
+    Block->starterKnown = 1;
+}
+
+int ReadStarterOffset(int64_t *offset)
+{
+    *offset = 0;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, BlockName);
+    if (!mapping)
+        return 0;
+    const ResultBlock *block = (const ResultBlock *)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0,
+                                                                  sizeof(ResultBlock));
+    int known = 0;
+    if (block) {
+        known = block->starterKnown == 1;
+        if (known)
+            *offset = block->starterOffset;
+        UnmapViewOfFile(block);
+    }
+    CloseHandle(mapping);
+    return known;
 }

@@ -24,3 +24,9 @@ int ReadCommandResult(CommandResult *result, DWORD writer);
 void CloseCommandResult(void);
 // The elevated instance: writes its result when an instance waits for one (the block exists).
 void WriteCommandResult(const CommandResult *result);
+
+// The starting instance's own measurement, left in the block before a /sync instance starts: a
+// large step it had confirmed is set only when the elevated instance measures the same.
+void OfferStarterOffset(int64_t offset);
+// The elevated instance: 1 and the starting instance's offset when it left one, else 0.
+int ReadStarterOffset(int64_t *offset);
