@@ -28,22 +28,29 @@ int TokenIsElevated(void)
 
 HANDLE StartElevatedSelf(HWND owner, const char *parameters, DWORD *error)
 {
-    char path[MAX_PATH];
-    DWORD length = ElevatedExePath ? (DWORD)snprintf(path, sizeof path, "%s", ElevatedExePath)
-                                   : GetModuleFileNameA(NULL, path, sizeof path);
-    if (length == 0 || length >= sizeof path) {
+    // The wide path: a folder whose name has characters outside code page 932 would come back
+    // from the ANSI call with question marks, and the start would fail.
+    wchar_t path[MAX_PATH];
+    DWORD length = ElevatedExePath
+                       ? (DWORD)MultiByteToWideChar(CP_ACP, 0, ElevatedExePath, -1, path, MAX_PATH)
+                       : GetModuleFileNameW(NULL, path, MAX_PATH);
+    if (ElevatedExePath && length > 0)
+        length -= 1;                        // the count included the terminator
+    wchar_t wideParameters[1024];
+    if (length == 0 || length >= MAX_PATH ||
+        MultiByteToWideChar(CP_ACP, 0, parameters, -1, wideParameters, 1024) == 0) {
         *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
         return NULL;
     }
-    SHELLEXECUTEINFOA info = {};
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.hwnd = owner;
-    info.lpVerb = "runas";
+    info.lpVerb = L"runas";
     info.lpFile = path;
-    info.lpParameters = parameters;
+    info.lpParameters = wideParameters;
     info.nShow = SW_HIDE;
-    if (!ShellExecuteExA(&info) || info.hProcess == NULL) {
+    if (!ShellExecuteExW(&info) || info.hProcess == NULL) {
         DWORD failure = GetLastError();
         *error = failure != 0 ? failure : ERROR_ACCESS_DENIED;
         return NULL;
