@@ -1,6 +1,7 @@
 // The clock window's procedure with its message and command tables, its window class and the
 // first showing; the program and the tests drive this one procedure.
 #include "app/clock_window.h"
+#include "app/elevation_wait.h"
 #include "app/clock_tick.h"
 
 #include "base/program.h"
@@ -163,6 +164,7 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (DispatchExchangeResult(OnSocketNotify(wParam, lParam)))
             return 0;
         break;
+    case WM_ELEVATION_STARTED: OnElevationStarted(wParam, lParam); return 0;
     case WM_NCDESTROY:
         // Nothing may address the window after this, however late a message arrives.
         if (ClockWindow == window)

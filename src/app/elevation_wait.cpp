@@ -2,7 +2,9 @@
 // through "runas", its end polled by the clock's ticks, and its result in the usual texts.
 #include "app/elevation_wait.h"
 
+#include <objbase.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "app/command_line.h"
@@ -54,26 +56,10 @@ static void LogCorrection(void)
         AppendCorrectionLog(ClockErrorText);
 }
 
-int StartElevatedSync(HWND owner)
+// Declined, or impossible: why it was impossible is Windows' own text.
+static void ReportNotStarted(DWORD error)
 {
-    ElevationAsked = 1;
-    snprintf(OwnErrorText, sizeof OwnErrorText, "%s", ClockErrorText);
-    OwnOffset = ClockOffset;
-    char parameters[ParametersSize];
-    snprintf(parameters, sizeof parameters, "/sync \"%s\"", ExchangeRecord.serverName);
-    DWORD error = 0;
-    ReleaseElevatedProcess();
-    // Without the result block the wait would learn no more than an exit code: no prompt then.
-    if (OpenCommandResult() == 0) {
-        OfferStarterOffset(OwnOffset);
-        ElevatedProcess = StartElevatedSelf(owner, parameters, &error);
-    }
-    else
-        error = GetLastError();
-    if (ElevatedProcess)
-        return 0;
     CloseCommandResult();
-    // Declined, or impossible: why it was impossible is Windows' own text.
     char reason[256] = "";
     if (error != ERROR_CANCELLED)
         WindowsErrorText(error, reason, sizeof reason);
@@ -81,8 +67,92 @@ int StartElevatedSync(HWND owner)
     snprintf(message, sizeof message, "管理者の許可がないため時計を変更できませんでした。誤差は %s 秒です。%s%s",
              ClockErrorText, reason[0] ? " " : "", reason);
     SetResultMessage(message);
+}
+
+// ShellExecuteEx returns only when the user has answered the prompt, however long it stands: it
+// runs on a thread of its own, so the clock keeps ticking meanwhile. The thread hands its work to
+// the window with WM_ELEVATION_STARTED; a work item the window cannot take is released here.
+struct PromptWork {
+    HWND owner;
+    uint32_t serial;
+    char parameters[ParametersSize];
+    HANDLE process;
+    DWORD error;
+};
+
+static DWORD WINAPI PromptThread(LPVOID argument)
+{
+    PromptWork *work = (PromptWork *)argument;
+    HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    work->process = StartElevatedSelf(work->owner, work->parameters, &work->error);
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (!PostMessageA(work->owner, WM_ELEVATION_STARTED, (WPARAM)work->serial, (LPARAM)work)) {
+        if (work->process)
+            CloseHandle(work->process);
+        free(work);
+    }
+    return 0;
+}
+
+static int PromptPending = 0;       // the thread of the current wait has not answered yet
+static int NotStarted = 0;          // it answered: declined or impossible, for the next tick
+static DWORD NotStartedError = 0;
+
+int StartElevatedSync(HWND owner)
+{
+    ElevationAsked = 1;
+    snprintf(OwnErrorText, sizeof OwnErrorText, "%s", ClockErrorText);
+    OwnOffset = ClockOffset;
+    ReleaseElevatedProcess();
+    PromptPending = NotStarted = 0;
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+    // Without the result block the wait would learn no more than an exit code: no prompt then.
+    PromptWork *work = NULL;
+    if (OpenCommandResult() != 0)
+        error = GetLastError();
+    else
+        work = (PromptWork *)calloc(1, sizeof *work);
+    if (work) {
+        OfferStarterOffset(OwnOffset);
+        work->owner = owner;
+        work->serial = ++WaitSerial;
+        snprintf(work->parameters, sizeof work->parameters, "/sync \"%s\"",
+                 ExchangeRecord.serverName);
+        HANDLE thread = CreateThread(NULL, 0, PromptThread, work, 0, NULL);
+        if (thread) {
+            CloseHandle(thread);
+            PromptPending = 1;
+            return 0;
+        }
+        error = GetLastError();
+        free(work);
+    }
+    ReportNotStarted(error);
     LogCorrection();
     return -1;
+}
+
+int OnElevationStarted(WPARAM serial, LPARAM item)
+{
+    PromptWork *work = (PromptWork *)item;
+    HANDLE process = work->process;
+    DWORD error = work->error;
+    free(work);
+    if ((uint32_t)serial != WaitSerial || !PromptPending) {
+        // Abandoned meanwhile: whatever the elevated instance does is never shown.
+        if (process)
+            CloseHandle(process);
+        return -1;
+    }
+    PromptPending = 0;
+    if (process) {
+        ElevatedProcess = process;
+    } else {
+        NotStarted = 1;
+        NotStartedError = error;
+    }
+    return 0;
 }
 
 // The result message, the display's offset and the flags from the elevated instance's outcome.
@@ -120,6 +190,13 @@ static void ReportOutcome(DWORD exitCode, const CommandResult *result)
 
 int CollectElevatedSync(void)
 {
+    if (NotStarted) {
+        NotStarted = 0;
+        ReportNotStarted(NotStartedError);
+        uint32_t serial = ++WaitSerial;
+        LogCorrection();
+        return serial == WaitSerial ? 1 : -2;
+    }
     if (!ElevatedProcess || WaitForSingleObject(ElevatedProcess, 0) == WAIT_TIMEOUT)
         return 0;
     DWORD exitCode = ExitExchangeFailed;
@@ -148,5 +225,6 @@ int CollectElevatedSync(void)
 void AbandonElevatedSync(void)
 {
     WaitSerial += 1;
+    PromptPending = NotStarted = 0;
     ReleaseElevatedProcess();
 }
