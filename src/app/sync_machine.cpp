@@ -406,8 +406,9 @@ static void RetryDelayTick(void)
     StateTicks += 1;
     if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
         // After a kiss the next attempt goes to the next server, rotation or not; with rotation,
-        // once the name's addresses are used up.
-        if (TakeKissMovesOn() || (Settings.RotateServer && !NameHasAddressesLeft()))
+        // once the selected name's addresses are used up.
+        int addressesLeft = NameHasAddressesLeft(SelectedServerName());
+        if (TakeKissMovesOn() || (Settings.RotateServer && !addressesLeft))
             SelectNextServer();
         AutomaticAttempt();
     }

@@ -104,9 +104,10 @@ void CancelExchange(void)
     SetResultMessage("処理を中止しました。");
 }
 
-int NameHasAddressesLeft(void)
+int NameHasAddressesLeft(const char *name)
 {
-    return Kept.failedOnAddress && Kept.asked + 1 < Kept.count &&
+    return name != NULL && strcmp(Kept.name, name) == 0 && Kept.failedOnAddress &&
+           Kept.asked + 1 < Kept.count &&
            TickCounter - Kept.lookedUpAt < (uint32_t)KeptListTicks;
 }
 
@@ -315,7 +316,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
     }
     AppendTestLine("サーバー：%s", serverName);
 
-    int reuse = applyRetryRule && NameHasAddressesLeft() && strcmp(Kept.name, serverName) == 0;
+    int reuse = applyRetryRule && NameHasAddressesLeft(serverName);
     Kept.failedOnAddress = 0;
     int literal = ParseAddressLiteral(serverName, &ExchangeRecord.address);
     if (literal == 0) {

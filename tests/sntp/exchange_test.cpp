@@ -326,7 +326,7 @@ TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
     ASSERT_EQ(1u, HandlerCalls.size());
     EXPECT_EQ(1, HandlerCalls[0].result);
-    EXPECT_EQ(0, NameHasAddressesLeft());
+    EXPECT_EQ(0, NameHasAddressesLeft(name.c_str()));
 }
 
 // Threads of this process (the workers of lookups still running among them).
@@ -506,7 +506,8 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         EXPECT_EQ(row.lookedUp, FakeLookups - lookups);
         EXPECT_STREQ(row.asked, FormatAddress(&ExchangeRecord.address, text, sizeof text));
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
-        EXPECT_EQ(row.left, NameHasAddressesLeft());
+        EXPECT_EQ(row.left, NameHasAddressesLeft(row.server));
+        EXPECT_EQ(0, NameHasAddressesLeft("unasked"));
     }
 }
 
