@@ -8,6 +8,7 @@
 #include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
@@ -316,7 +317,9 @@ int StartExchange(const char *serverName, int applyRetryRule)
     }
     AppendTestLine("サーバー：%s", serverName);
 
-    int reuse = applyRetryRule && NameHasAddressesLeft(serverName);
+    // A server asked for a second opinion walks its addresses in a manual run too: the run is
+    // the step check, not a fresh start.
+    int reuse = (applyRetryRule || StepCheckPending()) && NameHasAddressesLeft(serverName);
     Kept.failedOnAddress = 0;
     int literal = ParseAddressLiteral(serverName, &ExchangeRecord.address);
     if (literal == 0) {

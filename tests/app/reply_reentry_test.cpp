@@ -15,8 +15,10 @@
 #include "logs/correction_log.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
+#include "sntp/host_lookup.h"
 #include "sntp/reply.h"
 #include "support/fake_ntp_server.h"
+#include "support/fake_resolver.h"
 
 namespace {
 
@@ -213,15 +215,19 @@ TEST_F(ReplyReentry, NothingButTheExchangeBetweenSendAndNotification)
     ShowWindow(ClockWindow, SW_HIDE);
 }
 
-// Two servers, 127.0.0.1 and ::1 (the fake server hears both), for a large step: the first
-// request is answered FirstOffset ahead, every later one LaterOffset ahead.
+// Two servers of 127.0.0.1 and ::1 (the fake server hears both), for a large step: the first
+// request is answered FirstOffset ahead, every later one LaterOffset ahead, but for the one
+// numbered Dropped (from 0; -1 none), which is never answered.
 int64_t FirstOffset, LaterOffset;
-int Answered;
+int Answered, Dropped;
 std::vector<int64_t> Requested;     // each setting: the requested time minus the clock
 
-void ShapeByRequest(uint8_t *reply, int *, void *)
+void ShapeByRequest(uint8_t *reply, int *length, void *)
 {
-    uint64_t now = FakeNtpNow() + (uint64_t)(Answered++ == 0 ? FirstOffset : LaterOffset);
+    int request = Answered++;
+    if (request == Dropped)
+        *length = -1;
+    uint64_t now = FakeNtpNow() + (uint64_t)(request == 0 ? FirstOffset : LaterOffset);
     FakeNtpPutTimestamp(reply + 32, now);
     FakeNtpPutTimestamp(reply + 40, now);
 }
@@ -258,18 +264,28 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
 {
     const int64_t S = 10000000;
     struct Row {
+        const char *servers[2];
         int64_t first, later;
+        int dropped;
         const char *status;     // after the error's number
         double error;
         size_t set;
+        const char *logged[2];  // the event log's server and address
     } rows[] = {
-        {94608000 * S, 0, " 秒は大きすぎるため、時計を変更しませんでした。", -94608000, 0},
-        {2000 * S, 2000 * S, " 秒の誤差を補正しました。", -2000, 1},
+        {{"127.0.0.1", "::1"}, 94608000 * S, 0, -1,
+         " 秒は大きすぎるため、時計を変更しませんでした。", -94608000, 0,
+         {"127.0.0.1 (127.0.0.1)", "::1 (::1)"}},
+        {{"127.0.0.1", "::1"}, 2000 * S, 2000 * S, -1, " 秒の誤差を補正しました。", -2000, 1,
+         {"127.0.0.1 (127.0.0.1)", "::1 (::1)"}},
+        // The second server's IPv6 address is not answered: its IPv4 address is asked next.
+        {{"::1", "dual"}, 2000 * S, 2000 * S, 1, " 秒の誤差を補正しました。", -2000, 1,
+         {"::1 (::1)", "dual (127.0.0.1)"}},
     };
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
-    SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM) "::1");
+    UseFakeResolver();
+    FakeAddresses({"::1", "127.0.0.1"});
     Settings.ConfirmStep = 1000;
     Settings.MinAdjust = 100;
     Settings.SaveLog = 0;
@@ -282,6 +298,11 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
         FirstOffset = row.first;
         LaterOffset = row.later;
         Answered = 0;
+        Dropped = row.dropped;
+        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        for (const char *server : row.servers)
+            SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)server);
+        SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
         Requested.clear();
         FakeNtpServerConfig config = {};
         config.shape = ShapeByRequest;
@@ -289,11 +310,19 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
         ZeroMemory(RecentServers, sizeof RecentServers);
         Dispatch(SyncButton);
         DWORD start = GetTickCount();
+        std::string asking;     // the status while the dropped request waits
         while (CurrentState == Querying && GetTickCount() - start < 3000) {
             PumpMessages();
+            if (row.dropped >= 0 && Answered == row.dropped + 1) {
+                asking = StatusText;
+                RunTicks(1);
+            }
             MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
         }
-        EXPECT_EQ(2, Answered);
+        EXPECT_EQ(row.dropped >= 0 ? 3 : 2, Answered);
+        if (row.dropped >= 0) {
+            EXPECT_EQ("別のサーバーで確認中... ::1", asking);
+        }
         std::string status = StatusText;
         EXPECT_NEAR(row.error, atof(status.c_str() + status.find_first_of("-0123456789")), 0.01) << status;
         EXPECT_NE(std::string::npos, status.find(row.status)) << status;
@@ -302,9 +331,10 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
             EXPECT_NEAR(2000.0, Requested[0] / 1e7, 0.01);
         }
         std::string log = TakeEventLog();
-        EXPECT_NE(std::string::npos, log.find("127.0.0.1 (127.0.0.1): 誤差 ")) << log;
-        EXPECT_NE(std::string::npos, log.find("::1 (::1): 誤差 ")) << log;
+        for (const char *logged : row.logged)
+            EXPECT_NE(std::string::npos, log.find(std::string(logged) + ": 誤差 ")) << log;
     }
+    NameFunctions = NameFunctionsRecord{};
     FakeNtpServerConfig plain = {};
     FakeNtpServerConfigure(&plain);
 }
