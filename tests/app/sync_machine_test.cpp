@@ -188,7 +188,7 @@ static int StartWithKiss(const char *serverName, int applyRetryRule)
     int result = ScriptedStart(serverName, applyRetryRule);
     if (KissOfS0 != nullptr && strcmp(serverName, "s0") == 0) {
         sockaddr_storage address = {};
-        RememberKiss(KissOfS0, serverName, &address);
+        RememberKiss(KissOfS0, serverName, &address, 1);
     }
     return result;
 }

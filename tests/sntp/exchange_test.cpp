@@ -11,6 +11,7 @@
 #include "sntp/kiss_memory.h"
 #include "sntp/host_lookup.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 #include "support/fake_ntp_server.h"
 
 namespace {
@@ -309,11 +310,32 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     // An address that sent RATE in this start gets no further request, whatever its spelling.
     sockaddr_storage rate = {};
     ParseAddressLiteral("::1", &rate);
-    RememberKiss("RATE", "::1", &rate);
+    RememberKiss("RATE", "::1", &rate, 1);
     EXPECT_EQ(-1, StartAndSend("[0::1]", 0));
     EXPECT_STREQ("ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(RATE)", ExchangeRecord.ResultMessage);
     ForgetKisses();
     EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+// A kiss sends the next attempt to the next server, but not one that came while a second
+// opinion was asked: that server is not the selected one.
+TEST_F(ExchangeTest, KissMovesOnOnlyOutsideASecondOpinion)
+{
+    ReplyShape kiss = {0, 0, 0, 0, 0, 0, 0};
+    ServeShape(&kiss);
+    Settings.ConfirmStep = 1000;
+    sockaddr_storage first = {};
+    ParseAddressLiteral("192.0.2.1", &first);
+    for (int opinion = 0; opinion < 2; ++opinion) {
+        StartStepCheck(2);
+        if (opinion) {
+            EXPECT_EQ(StepAskNext, WeighStep(5000 * 10000000LL, &first, "first"));
+        }
+        ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
+        EXPECT_EQ(!opinion, TakeKissMovesOn()) << opinion;
+    }
+    StartStepCheck(1);
+    ForgetKisses();
 }
 
 // A label over 63 characters is refused by the resolver library itself: nothing is sent.
