@@ -362,9 +362,14 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
         return 1;
     }
     snprintf(Kept.name, sizeof Kept.name, "%s", ExchangeRecord.serverName);
-    Kept.asked = 0;
+    // A kiss bars only the address that sent it: the name's first address no kiss refused is
+    // asked (the last one in any case, so the refusal is named).
+    int first = 0;
+    while (first + 1 < Kept.count && AddressRefused(&Kept.addresses[first]))
+        ++first;
+    Kept.asked = first;
     Kept.lookedUpAt = TickCounter;
-    ExchangeRecord.address = Kept.addresses[0];
+    ExchangeRecord.address = Kept.addresses[first];
     AppendAddressLine();
     return ContinueWithAddress(1) == 0 ? 0 : 1;
 }

@@ -495,6 +495,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         const char *asked;      // the address asked
         const char *message;    // how the attempt ended
         int left;               // NameHasAddressesLeft afterwards
+        const char *rate = nullptr; // an address that sent RATE before the attempt
     } rows[] = {
         {"first attempt: IPv6 first", 1000, 1, "dual", 1, "::1", timeOut, 1},
         {"retry: IPv4, no lookup", 1020, 1, "dual", 0, "127.0.0.1", timeOut, 0},
@@ -506,6 +507,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         {"list five minutes old", 2950, 1, "dual", 1, "::1", timeOut, 1},
         {"send fails on the first", 4000, 1, "bcast", 1, "127.255.255.255", "エラー: 送信失敗", 1},
         {"the next asks the second", 4010, 1, "bcast", 0, "127.0.0.1", timeOut, 0},
+        {"RATE from the first: the second", 5000, 1, "dual", 1, "127.0.0.1", timeOut, 0, "::1"},
     };
     UseFakeResolver();
     FakeNtpServerConfig config = {};
@@ -518,6 +520,9 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         else
             FakeAddresses({"::1", "127.0.0.1"});
         TickCounter = row.tick;
+        sockaddr_storage rate = {};
+        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0)
+            RememberKiss("RATE", row.rate, &rate, 1);
         LONG lookups = FakeLookups;
         StartAndSend(row.server, row.rule);
         for (int waited = 0; ExchangeRecord.phase == ExchangeResolving && waited < 2000; waited += 10)
@@ -531,6 +536,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         EXPECT_EQ(row.left, NameHasAddressesLeft(row.server));
         EXPECT_EQ(0, NameHasAddressesLeft("unasked"));
     }
+    ForgetKisses();
 }
 
 int NetworkBoxes;
