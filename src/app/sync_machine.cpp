@@ -442,7 +442,21 @@ static void CloseTick(void)
 
 static void TestStart(void)
 {
-    if (StartQuery(SyncServices.testServerName(), 0, TestQuerying) == 0)
+    const char *server = SyncServices.testServerName();
+    // A server a kiss refused by name in this start is not asked, whatever address it has now.
+    if (const char *code = ServerRefused(server)) {
+        char message[64];
+        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+        ClearTestOutput();
+        AppendTestLine("サーバー：%s", server);
+        SetResultMessage(message);
+        ExchangeRecord.ExchangeFailed = 1;
+        StatusHold = 3;
+        SetStatusText(message);
+        EnterState(SettingsOpen);
+        return;
+    }
+    if (StartQuery(server, 0, TestQuerying) == 0)
         return;
     StatusHold = 3;
     ShowStatusText();
