@@ -17,6 +17,7 @@
 #include "sheet/property_sheet.h"
 #include "sheet/server_page.h"
 #include "sntp/exchange.h"
+#include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 #include "sntp/step_check.h"
@@ -214,7 +215,7 @@ void ShowQueryStatus(void)
     char address[AddressTextSize], text[StatusTextSize];
     AskedAddressText(address, sizeof address);
     snprintf(text, sizeof text, "%s%s%s",
-             AskingOpinion ? "別のサーバーで確認中..." : "サーバーとの通信中...",
+             StepCheckPending() ? "別のサーバーで確認中..." : "サーバーとの通信中...",
              address[0] ? " " : "", address);
     SetStatusText(text);
 }
@@ -314,6 +315,22 @@ static void AskNextOpinion(int failed)
     AfterFailure();
 }
 
+// A server asked for a second opinion that failed on one of its addresses (a time-out, a failed
+// send) is asked at its next address before it counts as failed. 1 when a query is under way.
+static int AskSameOpinionNextAddress(void)
+{
+    char server[sizeof QueryServerName];
+    CopyBounded(server, sizeof server, QueryServerName);
+    for (int tried = 0; tried < LookupAddressMax && NameHasAddressesLeft(server); ++tried) {
+        AskingOpinion = 1;
+        int started = StartQuery(server, AttemptAppliesRule, Querying);
+        AskingOpinion = 0;
+        if (started == 0)
+            return 1;
+    }
+    return 0;
+}
+
 // Handlers of the table.
 
 static void ManualStart(void)
@@ -366,10 +383,10 @@ static void QueryTick(void)
 {
     if (SyncServices.exchangeTick() == 0)
         return;
-    if (StepCheckPending())
-        AskNextOpinion(1);
-    else
+    if (!StepCheckPending())
         AfterFailure();
+    else if (!AskSameOpinionNextAddress())
+        AskNextOpinion(1);
 }
 
 static void BeginElevationWait(void);
@@ -377,7 +394,8 @@ static void BeginElevationWait(void);
 static void QueryDone(void)
 {
     if (StepCheckPending()) {
-        AskNextOpinion(ExchangeRecord.ExchangeFailed);
+        if (!(ExchangeRecord.ExchangeFailed && AskSameOpinionNextAddress()))
+            AskNextOpinion(ExchangeRecord.ExchangeFailed);
         return;
     }
     if (ExchangeRecord.ExchangeFailed) {
@@ -406,8 +424,9 @@ static void RetryDelayTick(void)
     StateTicks += 1;
     if ((int64_t)StateTicks >= (int64_t)Settings.RetryWait * TicksPerSecond) {
         // After a kiss the next attempt goes to the next server, rotation or not; with rotation,
-        // once the name's addresses are used up.
-        if (TakeKissMovesOn() || (Settings.RotateServer && !NameHasAddressesLeft()))
+        // once the selected name's addresses are used up.
+        int addressesLeft = NameHasAddressesLeft(SelectedServerName());
+        if (TakeKissMovesOn() || (Settings.RotateServer && !addressesLeft))
             SelectNextServer();
         AutomaticAttempt();
     }
@@ -423,7 +442,21 @@ static void CloseTick(void)
 
 static void TestStart(void)
 {
-    if (StartQuery(SyncServices.testServerName(), 0, TestQuerying) == 0)
+    const char *server = SyncServices.testServerName();
+    // A server a kiss refused by name in this start is not asked, whatever address it has now.
+    if (const char *code = ServerRefused(server)) {
+        char message[64];
+        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+        ClearTestOutput();
+        AppendTestLine("サーバー：%s", server);
+        SetResultMessage(message);
+        ExchangeRecord.ExchangeFailed = 1;
+        StatusHold = 3;
+        SetStatusText(message);
+        EnterState(SettingsOpen);
+        return;
+    }
+    if (StartQuery(server, 0, TestQuerying) == 0)
         return;
     StatusHold = 3;
     ShowStatusText();

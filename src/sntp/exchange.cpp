@@ -8,6 +8,7 @@
 #include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
@@ -104,9 +105,10 @@ void CancelExchange(void)
     SetResultMessage("処理を中止しました。");
 }
 
-int NameHasAddressesLeft(void)
+int NameHasAddressesLeft(const char *name)
 {
-    return Kept.failedOnAddress && Kept.asked + 1 < Kept.count &&
+    return name != NULL && strcmp(Kept.name, name) == 0 && Kept.failedOnAddress &&
+           Kept.asked + 1 < Kept.count &&
            TickCounter - Kept.lookedUpAt < (uint32_t)KeptListTicks;
 }
 
@@ -315,7 +317,9 @@ int StartExchange(const char *serverName, int applyRetryRule)
     }
     AppendTestLine("サーバー：%s", serverName);
 
-    int reuse = applyRetryRule && NameHasAddressesLeft() && strcmp(Kept.name, serverName) == 0;
+    // A server asked for a second opinion walks its addresses in a manual run too: the run is
+    // the step check, not a fresh start.
+    int reuse = (applyRetryRule || StepCheckPending()) && NameHasAddressesLeft(serverName);
     Kept.failedOnAddress = 0;
     int literal = ParseAddressLiteral(serverName, &ExchangeRecord.address);
     if (literal == 0) {
@@ -358,9 +362,14 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
         return 1;
     }
     snprintf(Kept.name, sizeof Kept.name, "%s", ExchangeRecord.serverName);
-    Kept.asked = 0;
+    // A kiss bars only the address that sent it: the name's first address no kiss refused is
+    // asked (the last one in any case, so the refusal is named).
+    int first = 0;
+    while (first + 1 < Kept.count && AddressRefused(&Kept.addresses[first]))
+        ++first;
+    Kept.asked = first;
     Kept.lookedUpAt = TickCounter;
-    ExchangeRecord.address = Kept.addresses[0];
+    ExchangeRecord.address = Kept.addresses[first];
     AppendAddressLine();
     return ContinueWithAddress(1) == 0 ? 0 : 1;
 }

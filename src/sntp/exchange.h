@@ -44,9 +44,10 @@ int OnSocketNotify(WPARAM wParam, LPARAM lParam);               // -1 not ours, 
 int ExchangeTick(void);                                         // 1 when a time-out ended it
 // The address the exchange asks, once it is known (text empty before). Returns text.
 const char *AskedAddressText(char *text, size_t size);
-// 1 when the last exchange ended on one address of a looked-up name (a time-out, a failed send)
-// and another address of that name waits: the next attempt for it asks that one.
-int NameHasAddressesLeft(void);
+// 1 when the last exchange ended on one address of the looked-up name `name` (a time-out, a
+// failed send) and another address of it waits: the next attempt for it asks that one. 0 for any
+// other name, so a server asked for a second opinion says nothing of the selected one.
+int NameHasAddressesLeft(const char *name);
 void CancelExchange(void);
 void CloseExchange(void);
 int FailExchange(void);

@@ -26,9 +26,11 @@ void KissCodeText(const uint8_t referenceId[4], char code[KissCodeSize])
     code[4] = '\0';
 }
 
-void RememberKiss(const char *code, const char *serverName, const struct sockaddr_storage *address)
+void RememberKiss(const char *code, const char *serverName, const struct sockaddr_storage *address,
+                  int movesOn)
 {
-    MovesOn = 1;
+    if (movesOn)
+        MovesOn = 1;
     int byName = strcmp(code, "DENY") == 0 || strcmp(code, "RSTR") == 0;
     if ((!byName && strcmp(code, "RATE") != 0) || EntryCount >= KissSlots)
         return;

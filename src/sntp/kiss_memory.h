@@ -9,8 +9,10 @@ enum { KissCodeSize = 5 };
 // The kiss code of a reply's Reference ID: four ASCII characters, others shown as ".".
 void KissCodeText(const uint8_t referenceId[4], char code[KissCodeSize]);
 // DENY and RSTR refuse the server (its name and its address), RATE its address; other codes
-// are only reported. Either way the next attempt goes to the next server.
-void RememberKiss(const char *code, const char *serverName, const struct sockaddr_storage *address);
+// are only reported. With movesOn the next attempt goes to the next server: not for a server
+// asked for a second opinion, which is not the selected one.
+void RememberKiss(const char *code, const char *serverName, const struct sockaddr_storage *address,
+                  int movesOn);
 // The kiss code that refused the server by name or address, or null.
 const char *ServerRefused(const char *serverName);
 const char *AddressRefused(const struct sockaddr_storage *address);

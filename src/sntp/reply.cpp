@@ -240,8 +240,10 @@ int EvaluateReply(void)
     SYSTEMTIME receivedAt = FileTime64ToSystemTime(ExchangeRecord.receiveTime);
     DumpReplyFields(&fields);
     if (ValidateReply(&fields) != 0) {
+        // A kiss while a second opinion is asked moves nothing: the selected server stays.
         if (LastRefusal == RefusedKiss)
-            RememberKiss(LastKissCode, ExchangeRecord.serverName, &ExchangeRecord.address);
+            RememberKiss(LastKissCode, ExchangeRecord.serverName, &ExchangeRecord.address,
+                         !StepCheckPending());
         if (LastRefusal != RefusedDistance)
             return 1;
     }

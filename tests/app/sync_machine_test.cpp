@@ -188,7 +188,7 @@ static int StartWithKiss(const char *serverName, int applyRetryRule)
     int result = ScriptedStart(serverName, applyRetryRule);
     if (KissOfS0 != nullptr && strcmp(serverName, "s0") == 0) {
         sockaddr_storage address = {};
-        RememberKiss(KissOfS0, serverName, &address);
+        RememberKiss(KissOfS0, serverName, &address, 1);
     }
     return result;
 }
@@ -389,6 +389,14 @@ static void SheetClosedDuringTest(void)
     Dispatch(SyncButton);
     NoteState();
 }
+static void TestRefusedByName(void)
+{
+    sockaddr_storage address = {};
+    RememberKiss("DENY", "tested", &address, 1);
+    Dispatch(SyncButton);
+    NoteState();
+    ForgetKisses();
+}
 
 TEST_F(SyncMachine, ServerTestRunsInsideTheSheet)
 {
@@ -398,6 +406,7 @@ TEST_F(SyncMachine, ServerTestRunsInsideTheSheet)
         std::vector<std::string> testControls;
         int cancels;
         const char *status;
+        size_t starts = 1;
     } rows[] = {
         {TestReplies, {TestQuerying, SettingsOpen}, {"0", "1"}, 0, "時計を修正しました。"},
         {TestTimesOut, {TestQuerying, SettingsOpen}, {"0", "1"}, 0, "エラー：受信タイムアウト発生"},
@@ -405,6 +414,7 @@ TEST_F(SyncMachine, ServerTestRunsInsideTheSheet)
         {TestCannotStart, {SettingsOpen}, {}, 0, "ようこそ"},
         // A sheet forced shut mid-test must not leave the exchange running or the window locked.
         {SheetClosedDuringTest, {TestQuerying}, {"0", "1"}, 1, "処理を中止しました。"},
+        {TestRefusedByName, {SettingsOpen}, {}, 0, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(DENY)", 0},
     };
     for (const Row &row : rows) {
         ResetMachine(StandardStyle);
@@ -420,9 +430,11 @@ TEST_F(SyncMachine, ServerTestRunsInsideTheSheet)
         EXPECT_EQ((size_t)row.cancels, CallsOf("cancel").size());
         EXPECT_STREQ(row.status, StatusText);
         std::vector<CallRecord> starts = CallsOf("start");
-        ASSERT_EQ(1u, starts.size());
-        EXPECT_EQ("tested", starts[0].server);
-        EXPECT_EQ(0, starts[0].automatic);
+        ASSERT_EQ(row.starts, starts.size());
+        for (const CallRecord &start : starts) {
+            EXPECT_EQ("tested", start.server);
+            EXPECT_EQ(0, start.automatic);
+        }
         EXPECT_EQ(Idle, CurrentState);
         EXPECT_FALSE(Scripted.inFlight);
         EXPECT_TRUE(IsWindowEnabled(ServerCombo));

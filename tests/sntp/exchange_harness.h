@@ -7,6 +7,7 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
+#include "support/fake_resolver.h"
 
 struct HandlerCall {
     UINT message;
@@ -44,13 +45,3 @@ void CloseSenders(void);
 
 // A well-formed reply for a request sent at t1 and answered at t2/t3 (FILETIME counts).
 void BuildReply(uint8_t reply[48], uint64_t t2, uint64_t t3, int leap = 0, int stratum = 2);
-
-// A resolver of the test's own behind NameFunctions (ResetHarness puts the system's back): every
-// name gets FakeAddressList (null: no such host) and counts in FakeLookups; while FakeResolverGate
-// is set, each answer waits for it to be signalled.
-extern const struct addrinfo *volatile FakeAddressList;
-extern volatile LONG FakeLookups;
-extern HANDLE FakeResolverGate;
-void UseFakeResolver(void);
-// FakeAddressList made of these literals, in order (one list at a time; at most 8).
-void FakeAddresses(const std::vector<const char *> &literals);

@@ -11,6 +11,7 @@
 #include "sntp/kiss_memory.h"
 #include "sntp/host_lookup.h"
 #include "sntp/reply.h"
+#include "sntp/step_check.h"
 #include "support/fake_ntp_server.h"
 
 namespace {
@@ -309,11 +310,29 @@ TEST_F(ExchangeTest, StartChecksAndCancel)
     // An address that sent RATE in this start gets no further request, whatever its spelling.
     sockaddr_storage rate = {};
     ParseAddressLiteral("::1", &rate);
-    RememberKiss("RATE", "::1", &rate);
+    RememberKiss("RATE", "::1", &rate, 1);
     EXPECT_EQ(-1, StartAndSend("[0::1]", 0));
     EXPECT_STREQ("ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(RATE)", ExchangeRecord.ResultMessage);
     ForgetKisses();
     EXPECT_EQ(0, FakeNtpServerRequestCount());
+}
+
+// A kiss sends the next attempt to the next server, but not one that came while a second
+// opinion was asked: that server is not the selected one.
+TEST_F(ExchangeTest, KissMovesOnOnlyOutsideASecondOpinion)
+{
+    ReplyShape kiss = {0, 0, 0, 0, 0, 0, 0};
+    ServeShape(&kiss);
+    Settings.ConfirmStep = 1000;
+    sockaddr_storage first = {};
+    for (int opinion = 0; opinion < 2; ++opinion) {
+        StartStepCheck(2);
+        EXPECT_EQ(opinion, opinion && WeighStep(5000 * 10000000LL, &first, "first") == StepAskNext);
+        ASSERT_EQ(0, RunExchange("127.0.0.1", 0));
+        EXPECT_EQ(!opinion, TakeKissMovesOn()) << opinion;
+    }
+    StartStepCheck(1);
+    ForgetKisses();
 }
 
 // A label over 63 characters is refused by the resolver library itself: nothing is sent.
@@ -326,7 +345,7 @@ TEST_F(ExchangeTest, NameThatCannotBeResolvedIsAFailedLookup)
     EXPECT_EQ(1, ExchangeRecord.ExchangeFailed);
     ASSERT_EQ(1u, HandlerCalls.size());
     EXPECT_EQ(1, HandlerCalls[0].result);
-    EXPECT_EQ(0, NameHasAddressesLeft());
+    EXPECT_EQ(0, NameHasAddressesLeft(name.c_str()));
 }
 
 // Threads of this process (the workers of lookups still running among them).
@@ -473,6 +492,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         const char *asked;      // the address asked
         const char *message;    // how the attempt ended
         int left;               // NameHasAddressesLeft afterwards
+        const char *rate = nullptr; // an address that sent RATE before the attempt
     } rows[] = {
         {"first attempt: IPv6 first", 1000, 1, "dual", 1, "::1", timeOut, 1},
         {"retry: IPv4, no lookup", 1020, 1, "dual", 0, "127.0.0.1", timeOut, 0},
@@ -484,6 +504,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         {"list five minutes old", 2950, 1, "dual", 1, "::1", timeOut, 1},
         {"send fails on the first", 4000, 1, "bcast", 1, "127.255.255.255", "エラー: 送信失敗", 1},
         {"the next asks the second", 4010, 1, "bcast", 0, "127.0.0.1", timeOut, 0},
+        {"RATE from the first: the second", 5000, 1, "dual", 1, "127.0.0.1", timeOut, 0, "::1"},
     };
     UseFakeResolver();
     FakeNtpServerConfig config = {};
@@ -496,6 +517,9 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         else
             FakeAddresses({"::1", "127.0.0.1"});
         TickCounter = row.tick;
+        sockaddr_storage rate = {};
+        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0)
+            RememberKiss("RATE", row.rate, &rate, 1);
         LONG lookups = FakeLookups;
         StartAndSend(row.server, row.rule);
         for (int waited = 0; ExchangeRecord.phase == ExchangeResolving && waited < 2000; waited += 10)
@@ -506,8 +530,10 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         EXPECT_EQ(row.lookedUp, FakeLookups - lookups);
         EXPECT_STREQ(row.asked, FormatAddress(&ExchangeRecord.address, text, sizeof text));
         EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
-        EXPECT_EQ(row.left, NameHasAddressesLeft());
+        EXPECT_EQ(row.left, NameHasAddressesLeft(row.server));
+        EXPECT_EQ(0, NameHasAddressesLeft("unasked"));
     }
+    ForgetKisses();
 }
 
 int NetworkBoxes;
