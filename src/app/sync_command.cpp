@@ -56,7 +56,7 @@ static int RunExchange(const char *server)
                 DispatchMessageA(&message);
             KillTimer(ClockWindow, SyncTimerId);
         }
-        if (!ExchangeRecord.ExchangeFailed || !NameHasAddressesLeft())
+        if (!ExchangeRecord.ExchangeFailed || !NameHasAddressesLeft(server))
             return ExchangeEnded && !ExchangeRecord.ExchangeFailed ? 0 : -1;
     }
 }
