@@ -185,11 +185,13 @@ TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
         std::string status = StatusText;
         EXPECT_TRUE(sawWait);      // the prompt too is waited for with the clock ticking
         EXPECT_NE(std::string::npos, status.find(row.status)) << status;
+        // The child's offset is 0.1 s from this instance's own: 40 ms tells them apart on a
+        // loaded machine, where a loopback measurement may be some 10 ms off.
         double shown = -(double)(row.ahead + (row.startable ? Second / 10 : 0)) / Second;
-        EXPECT_NEAR(shown, ErrorSeconds(status), 0.020) << status;
+        EXPECT_NEAR(shown, ErrorSeconds(status), 0.040) << status;
         std::vector<std::string> log = ReadLines(LogPath(folder));
         ASSERT_EQ(2u, log.size());
-        EXPECT_NEAR(shown, ErrorSeconds(log[1].substr(log[1].find(',') + 1)), 0.020);
+        EXPECT_NEAR(shown, ErrorSeconds(log[1].substr(log[1].find(',') + 1)), 0.040);
         if (row.ahead < Second || !row.startable)
             continue;
         // The child's 1314 reached the status; a second failure in this start asks no more.

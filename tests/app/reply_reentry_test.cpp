@@ -319,11 +319,12 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
             EXPECT_EQ("別のサーバーで確認中... ::1", asking);
         }
         std::string status = StatusText;
-        EXPECT_NEAR(row.error, atof(status.c_str() + status.find_first_of("-0123456789")), 0.01) << status;
+        // The shown error is a loopback measurement: on a loaded machine it may be some 10 ms off.
+        EXPECT_NEAR(row.error, atof(status.c_str() + status.find_first_of("-0123456789")), 0.05) << status;
         EXPECT_NE(std::string::npos, status.find(row.status)) << status;
         ASSERT_EQ(row.set, Requested.size());
         if (row.set) {
-            EXPECT_NEAR(2000.0, Requested[0] / 1e7, 0.01);
+            EXPECT_NEAR(2000.0, Requested[0] / 1e7, 0.05);
         }
         std::string log = TakeEventLog();
         for (const char *server : servers[row.dual])
