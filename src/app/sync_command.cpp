@@ -67,10 +67,7 @@ static int RunExchange(const char *server)
 static void PrepareStepCheck(void)
 {
     int64_t starter = 0;
-    int known = ReadStarterOffset(&starter);
-    uint64_t limit = (uint64_t)(uint32_t)Settings.ConfirmStep * 10000000u;
-    uint64_t magnitude = starter < 0 ? (uint64_t)0 - (uint64_t)starter : (uint64_t)starter;
-    if (!known || Settings.ConfirmStep == 0 || magnitude <= limit) {
+    if (!ReadStarterOffset(&starter) || !StepNeedsSecondOpinion(starter)) {
         StartStepCheck(1);
         return;
     }
@@ -85,9 +82,7 @@ static int EvaluatedOutcome(void)
 {
     if (CorrectionFailed)
         return ExitClockNotSet;
-    uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
-    uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
-    return magnitude >= threshold ? ExitClockSet : ExitBelowMinAdjust;
+    return OffsetReachesMinAdjust(ClockOffset) ? ExitClockSet : ExitBelowMinAdjust;
 }
 
 int RunSyncCommand(const char *server)

@@ -137,8 +137,8 @@ static const char *ServerNotRefused(void)
     const char *code = ServerRefused(SelectedServerName());
     if (code == NULL)
         return SelectedName;
-    char message[64];
-    snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+    char message[KissMessageSize];
+    KissRefusalText(code, message, sizeof message);
     for (int tried = 1; tried < ServerCount(); ++tried) {
         SelectNextServer();
         if (ServerRefused(SelectedServerName()) == NULL)
@@ -291,6 +291,15 @@ void AutomaticAttempt(void)
         AfterFailure();
 }
 
+// Asks server for a second opinion of the step under way: 0 under way, -1 ended at once.
+static int StartOpinionQuery(const char *server)
+{
+    AskingOpinion = 1;
+    int started = StartQuery(server, AttemptAppliesRule, Querying);
+    AskingOpinion = 0;
+    return started;
+}
+
 // A large step waits for a second opinion: the next servers of the list are asked in turn (one
 // a kiss refused counts as failed) until the rule has its verdict. Only a refusal ends here; an
 // agreement is set by the reply that brought it.
@@ -301,13 +310,8 @@ static void AskNextOpinion(int failed)
     int verdict = failed ? StepCheckFailed(QueryServerName) : StepAskNext;
     while (verdict == StepAskNext && first != CB_ERR && count > 0) {
         const char *server = ServerNameAt((first + StepServersAsked()) % count);
-        if (ServerRefused(server) == NULL) {
-            AskingOpinion = 1;
-            int started = StartQuery(server, AttemptAppliesRule, Querying);
-            AskingOpinion = 0;
-            if (started == 0)
-                return;
-        }
+        if (ServerRefused(server) == NULL && StartOpinionQuery(server) == 0)
+            return;
         verdict = StepCheckFailed(server);
     }
     RefuseLargeStep();
@@ -322,10 +326,7 @@ static int AskSameOpinionNextAddress(void)
     char server[sizeof QueryServerName];
     CopyBounded(server, sizeof server, QueryServerName);
     for (int tried = 0; tried < LookupAddressMax && NameHasAddressesLeft(server); ++tried) {
-        AskingOpinion = 1;
-        int started = StartQuery(server, AttemptAppliesRule, Querying);
-        AskingOpinion = 0;
-        if (started == 0)
+        if (StartOpinionQuery(server) == 0)
             return 1;
     }
     return 0;
@@ -445,8 +446,8 @@ static void TestStart(void)
     const char *server = SyncServices.testServerName();
     // A server a kiss refused by name in this start is not asked, whatever address it has now.
     if (const char *code = ServerRefused(server)) {
-        char message[64];
-        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+        char message[KissMessageSize];
+        KissRefusalText(code, message, sizeof message);
         ClearTestOutput();
         AppendTestLine("サーバー：%s", server);
         SetResultMessage(message);

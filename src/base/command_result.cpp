@@ -1,6 +1,7 @@
 // The result block an elevated one-shot instance writes and the instance that started it reads:
 // named shared memory of the user's session, created by the reader and only opened by the writer.
 #include "base/command_result.h"
+#include "base/elevation.h"
 
 #include <sddl.h>
 #include <stdio.h>
@@ -36,15 +37,10 @@ void CloseCommandResult(void)
 // the system's. Null when it cannot be built: the default then serves this user's elevation.
 static PSECURITY_DESCRIPTOR BlockSecurity(void)
 {
-    HANDLE token = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return NULL;
     union { TOKEN_USER user; BYTE bytes[256]; } owner;
-    DWORD size = 0;
-    BOOL known = GetTokenInformation(token, TokenUser, &owner, sizeof owner, &size);
-    CloseHandle(token);
     char *sid = NULL;
-    if (!known || !ConvertSidToStringSidA(owner.user.User.Sid, &sid))
+    if (!ReadOwnToken(TokenUser, &owner, sizeof owner) ||
+        !ConvertSidToStringSidA(owner.user.User.Sid, &sid))
         return NULL;
     char text[256];
     int length = snprintf(text, sizeof text, "D:P(A;;GA;;;%s)(A;;GA;;;BA)(A;;GA;;;SY)", sid);

@@ -11,15 +11,23 @@
 int (*QueryProcessElevated)(void) = TokenIsElevated;
 const char *ElevatedExePath = NULL;
 
-int TokenIsElevated(void)
+int ReadOwnToken(TOKEN_INFORMATION_CLASS which, void *out, DWORD size)
 {
     HANDLE token = NULL;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return 0;
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    BOOL known = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    DWORD used = 0;
+    BOOL known = GetTokenInformation(token, which, out, size, &used);
+    DWORD error = GetLastError();
     CloseHandle(token);
+    SetLastError(error);
+    return known != 0;
+}
+
+int TokenIsElevated(void)
+{
+    TOKEN_ELEVATION elevation = {};
+    int known = ReadOwnToken(TokenElevation, &elevation, sizeof elevation);
     // Before Vista there is no such class and no filtered token: the user has what he has.
     if (!known)
         return GetLastError() == ERROR_INVALID_PARAMETER ? 1 : 0;

@@ -6,6 +6,9 @@
 // 1 when this process's token is elevated (or UAC does not filter it), 0 when it is a filtered
 // or standard user's token. Tests replace it: under Wine every process reports itself elevated.
 extern int (*QueryProcessElevated)(void);
+// One class of information of this process's token into out: 1 read, 0 not (GetLastError says
+// why, as GetTokenInformation left it).
+int ReadOwnToken(TOKEN_INFORMATION_CLASS which, void *out, DWORD size);
 int TokenIsElevated(void);
 
 // The exe StartElevatedSelf starts: null for this process's own; tests point it at the product.

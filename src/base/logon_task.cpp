@@ -160,16 +160,10 @@ int (*QueryUserIsAdministrator)(void) = UserIsAdministrator;
 
 int UserIsAdministrator(void)
 {
-    HANDLE token = NULL;
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-        DWORD size = 0;
-        BOOL known = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size);
-        CloseHandle(token);
-        // A filtered token or its elevated twin: an administrator under UAC.
-        if (known && type != TokenElevationTypeDefault)
-            return 1;
-    }
+    // A filtered token or its elevated twin: an administrator under UAC.
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    if (ReadOwnToken(TokenElevationType, &type, sizeof type) && type != TokenElevationTypeDefault)
+        return 1;
     // Otherwise UAC is off, or absent, or the user is a standard one: the token says which.
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID administrators = NULL;
@@ -220,14 +214,8 @@ static void AppendEscaped(XmlText *xml, const WCHAR *value)
 // DOMAIN\user of this process's token: the user whose logon starts the task.
 static int CurrentUser(WCHAR *user, DWORD size)
 {
-    HANDLE token = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return -1;
     BYTE buffer[256];
-    DWORD length = 0;
-    BOOL known = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length);
-    CloseHandle(token);
-    if (!known)
+    if (!ReadOwnToken(TokenUser, buffer, sizeof buffer))
         return -1;
     WCHAR name[UserNameSize / 2], domain[UserNameSize / 2];
     DWORD nameLength = UserNameSize / 2, domainLength = UserNameSize / 2;

@@ -255,8 +255,8 @@ static int ContinueWithAddress(int sendNow)
         return EndWithError("エラー：１分以内のリトライ不可");
     // An address that sent a kiss in this start gets no further request.
     if (const char *kiss = AddressRefused(&ExchangeRecord.address)) {
-        char message[64];
-        snprintf(message, sizeof message, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", kiss);
+        char message[KissMessageSize];
+        KissRefusalText(kiss, message, sizeof message);
         return EndWithError(message);
     }
     if (OpenSocket() != 0) {

@@ -26,6 +26,11 @@ void KissCodeText(const uint8_t referenceId[4], char code[KissCodeSize])
     code[4] = '\0';
 }
 
+void KissRefusalText(const char *code, char *out, size_t size)
+{
+    snprintf(out, size, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", code);
+}
+
 void RememberKiss(const char *code, const char *serverName, const struct sockaddr_storage *address,
                   int movesOn)
 {

@@ -8,6 +8,9 @@ enum { KissCodeSize = 5 };
 
 // The kiss code of a reply's Reference ID: four ASCII characters, others shown as ".".
 void KissCodeText(const uint8_t referenceId[4], char code[KissCodeSize]);
+// The message of a refusal by kiss, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(DENY)", cut to size.
+enum { KissMessageSize = 64 };
+void KissRefusalText(const char *code, char *out, size_t size);
 // DENY and RSTR refuse the server (its name and its address), RATE its address; other codes
 // are only reported. With movesOn the next attempt goes to the next server: not for a server
 // asked for a second opinion, which is not the selected one.

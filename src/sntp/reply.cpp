@@ -43,7 +43,7 @@ static char LastKissCode[KissCodeSize];
 int ValidateReply(const NtpFields *fields)
 {
     const char *failure = NULL;
-    char kissText[MessageSize];
+    char kissText[KissMessageSize];
     LastRefusal = RefusedOther;
     if (fields->version != 4)
         failure = "ｴﾗｰ:ｻｰﾊﾞｰのﾊﾞｰｼﾞｮﾝが違います。";
@@ -54,7 +54,7 @@ int ValidateReply(const NtpFields *fields)
     else if (fields->stratum == 0 && fields->originateTimestamp == ExchangeRecord.sendStamp) {
         // A kiss is heeded only when it echoes our request: a forger must not silence a server.
         KissCodeText(fields->referenceId, LastKissCode);
-        snprintf(kissText, sizeof kissText, "ｴﾗｰ:ｻｰﾊﾞｰから拒否されました(%s)", LastKissCode);
+        KissRefusalText(LastKissCode, kissText, sizeof kissText);
         failure = kissText;
         LastRefusal = RefusedKiss;
     } else if (fields->stratum < 1 || fields->stratum > 14)
@@ -216,6 +216,13 @@ void RefuseLargeStep(void)
     LogStepVerdict("一致するサーバーがないため、時計を変更しませんでした。");
 }
 
+int OffsetReachesMinAdjust(int64_t offset)
+{
+    uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
+    uint64_t magnitude = offset < 0 ? (uint64_t)0 - (uint64_t)offset : (uint64_t)offset;
+    return magnitude >= threshold;
+}
+
 int EvaluateReply(void)
 {
     // t4 first: nothing done with the datagram may enter the measured delay.
@@ -277,11 +284,10 @@ int EvaluateReply(void)
 
     char message[MessageSize];
     int handedOver = 0;
-    uint64_t threshold = (uint64_t)(uint32_t)Settings.MinAdjust * 10000u;
-    uint64_t magnitude = ClockOffset < 0 ? (uint64_t)0 - (uint64_t)ClockOffset : (uint64_t)ClockOffset;
+    int reaches = OffsetReachesMinAdjust(ClockOffset);
     // A large step waits for a second opinion; while one is asked every answer counts.
     int step = StepSet;
-    if (magnitude >= threshold || StepCheckPending())
+    if (reaches || StepCheckPending())
         step = WeighStep(ClockOffset, &ExchangeRecord.address, ExchangeRecord.serverName);
     if (step == StepAskNext) {
         SetResultMessage("別のサーバーで確認中...");
@@ -291,7 +297,7 @@ int EvaluateReply(void)
         RefuseLargeStep();
         return StillProcessing(serial) ? 1 : -2;
     }
-    if (magnitude >= threshold) {
+    if (reaches) {
         // Fresh readings on the millisecond's edge: the time spent since t4 must not enter the
         // correction, and the clock takes whole milliseconds.
         if (SetClockOnEdge(ClockOffset, SetSystemClock)) {

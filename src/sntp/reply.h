@@ -30,6 +30,8 @@ void AppendDelayLine(int64_t delay);            // the round-trip delay as a tes
 // A large step no second server agreed with: the message with the first server's error, the
 // correction log's line as for a failed correction, and the event log's record of the servers.
 void RefuseLargeStep(void);
+// 1 when an offset (100 ns units) is at least MinAdjust: the clock is then set.
+int OffsetReachesMinAdjust(int64_t offset);
 
 // Asked when the clock setting failed: 1 when the correction is handed to an elevated instance,
 // which then writes the log line; null (the default) or 0: the failure is reported here, with the

@@ -16,6 +16,17 @@ static int64_t Magnitude(int64_t value)
     return value < 0 ? -value : value;
 }
 
+// A step larger than confirmStep seconds needs a second opinion; 0 turns the check off.
+static int AboveConfirmStep(int64_t offset, int32_t confirmStep)
+{
+    return confirmStep > 0 && Magnitude(offset) > (int64_t)confirmStep * 10000000;
+}
+
+int StepNeedsSecondOpinion(int64_t offset)
+{
+    return AboveConfirmStep(offset, Settings.ConfirmStep);
+}
+
 int StepAgreement(const StepAnswer *answers, int count, int serversInList, int32_t confirmStep,
                   int *from)
 {
@@ -23,7 +34,7 @@ int StepAgreement(const StepAnswer *answers, int count, int serversInList, int32
     if (count < 1)
         return StepAskNext;
     if (confirmStep <= 0 ||
-        (answers[0].answered && Magnitude(answers[0].offset) <= (int64_t)confirmStep * 10000000))
+        (answers[0].answered && !AboveConfirmStep(answers[0].offset, confirmStep)))
         return StepSet;
     for (int later = 1; later < count; ++later) {
         for (int earlier = 0; earlier < later; ++earlier) {

@@ -24,6 +24,8 @@ int StepAgreement(const StepAnswer *answers, int count, int serversInList, int32
 
 // The step under way. StartStepCheck begins afresh for a query that is not itself a second
 // opinion (a test passes 1: nobody else is asked).
+// 1 when a step of offset (100 ns units) is larger than ConfirmStep and needs a second opinion.
+int StepNeedsSecondOpinion(int64_t offset);
 void StartStepCheck(int serversInList);
 // Adds a reply's offset and returns the verdict; a first answer below the limit is not kept.
 int WeighStep(int64_t offset, const struct sockaddr_storage *address, const char *server);
