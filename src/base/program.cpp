@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/wide_text.h"
 #include "vellmarin_version.h"
 
 HINSTANCE ProgramInstance = NULL;
@@ -16,7 +17,7 @@ size_t WholeCharacterLength(const char *text, size_t limit)
     size_t used = 0;
     while (used < limit && text[used] != '\0') {
         size_t step = 1;
-        if (IsDBCSLeadByte((BYTE)text[used])) {
+        if (IsLeadByte932((unsigned char)text[used])) {
             if (used + 1 >= limit)
                 break;                      // its trail byte would not fit
             if (text[used + 1] != '\0')
