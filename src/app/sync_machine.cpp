@@ -9,6 +9,7 @@
 
 #include "app/elevation_wait.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "resource.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
@@ -167,10 +168,11 @@ void UpdateToolTipText(const char *text)
 {
     if (!ToolTipWindow || !RunButton)
         return;
-    SendMessageA(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
-    TTTOOLINFOA tool = ToolDescription(RunButton, text, IDC_RUN_BUTTON);
-    SendMessageA(ToolTipWindow, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
-    SendMessageA(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
+    SendMessageW(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
+    WCHAR wide[64];
+    TTTOOLINFOW tool = ToolDescription(RunButton, TextToWide(text, wide, 64), IDC_RUN_BUTTON);
+    SendMessageW(ToolTipWindow, TTM_UPDATETIPTEXTW, 0, (LPARAM)&tool);
+    SendMessageW(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
 }
 
 void SetControlsEnabled(int enable)

@@ -40,16 +40,14 @@ void CopyWholeCharacters(char *out, size_t size, const char *text)
 
 char *CopyComboEntry(HWND combo, WPARAM index)
 {
-    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
     if (length < 0)
         return NULL;
-    char *text = (char *)calloc((size_t)length + 1, 1);
-    if (text == NULL)
+    WCHAR *wide = (WCHAR *)calloc((size_t)length + 1, sizeof(WCHAR));
+    if (wide == NULL)
         return NULL;
-    LRESULT got = SendMessageA(combo, CB_GETLBTEXT, index, (LPARAM)text);
-    if (got < 0 || got > length) {
-        free(text);
-        return NULL;
-    }
+    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)wide);
+    char *text = got < 0 || got > length ? NULL : NewText(wide);
+    free(wide);
     return text;
 }

@@ -43,12 +43,13 @@ struct SettingsRecord {
 enum { ServerListMax = 32, ServerNameMax = 256 };
 
 extern SettingsRecord Settings;
-extern char ProgramDirectory[MAX_PATH];     // ends in a backslash
-extern char IniPath[MAX_PATH + 16];
+extern WCHAR ProgramDirectory[MAX_PATH];    // ends in a backslash
+extern WCHAR IniPath[MAX_PATH + 16];
 
 void ComputeProgramPaths(void);             // ProgramDirectory, then IniPath
 void LoadSettings(void);
-void SaveSettings(void);
-void SaveWindowPosition(HWND window);
+// The saves write the INI file: 0, or -1 with GetLastError set when it could not be written.
+int SaveSettings(void);
+int SaveWindowPosition(HWND window);
 int LoadServerList(HWND combo);             // returns the number of entries appended (0..32)
-void SaveServerList(HWND combo);
+int SaveServerList(HWND combo);

@@ -145,7 +145,7 @@ LRESULT SendText932(HWND window, UINT message, WPARAM wParam, const char *text)
     return result;
 }
 
-int MessageBox932(HWND owner, const char *text, const char *caption, UINT style)
+int WINAPI MessageBox932(HWND owner, const char *text, const char *caption, UINT style)
 {
     WCHAR *wideText = NewWideText(text), *wideCaption = NewWideText(caption);
     int answer = 0;

@@ -26,4 +26,4 @@ BOOL SetWindowText932(HWND window, const char *text);
 int GetWindowText932(HWND window, char *out, size_t size);
 // A message whose lParam is a text (WM_SETTEXT, CB_ADDSTRING, EM_REPLACESEL ...).
 LRESULT SendText932(HWND window, UINT message, WPARAM wParam, const char *text);
-int MessageBox932(HWND owner, const char *text, const char *caption, UINT style);
+int WINAPI MessageBox932(HWND owner, const char *text, const char *caption, UINT style);

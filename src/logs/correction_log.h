@@ -7,8 +7,10 @@
 void AppendCorrectionLog(const char *errorText);
 char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size);  // "yyyy/MM/dd HH:mm:ss"
 void ShowLogWriteError(const char *message);
+// The program's folder and this year's name of a log, namePattern with its year filled in.
+void LogFilePath(WCHAR *path, size_t count, const WCHAR *namePattern, int year);
 
 // Replaceable by tests: the local time the logs stamp and name their files with, and the box that
-// reports a failed write (default MessageBoxA).
+// reports a failed write (default MessageBox932).
 extern void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time);
 extern int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

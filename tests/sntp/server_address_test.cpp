@@ -67,7 +67,7 @@ LPARAM AwaitLookup(void)
     MSG message;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 5000) {
-        if (PeekMessageA(&message, NULL, LookupDone, LookupDone, PM_REMOVE))
+        if (PeekMessageW(&message, NULL, LookupDone, LookupDone, PM_REMOVE))
             return message.lParam;
         MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_POSTMESSAGE);
     }
