@@ -47,10 +47,11 @@ if pgrep -x chronyd >/dev/null 2>&1 && [ -f /run/chrony/chronyd.pid ]; then
     $SUDO kill "$(cat /run/chrony/chronyd.pid)" 2>/dev/null || true
 fi
 
-# Japanese gives Wine code page 932, the program's own; English (1252) and Chinese (936) are the
-# other system code pages some tests run under.
+# Japanese gives Wine code page 932, the program's own; English (1252), Chinese (936) and Hindi
+# (no ANSI code page: Wine gives it UTF-8, 65001) are the other system code pages some tests run
+# under. Each must exist for glibc too, or Wine cannot name files outside ASCII.
 wanted=()
-for loc in ja_JP en_US zh_CN; do
+for loc in ja_JP en_US zh_CN hi_IN; do
     locale -a 2>/dev/null | grep -qix "$loc.utf8" || wanted+=("$loc")
 done
 if [ "${#wanted[@]}" -gt 0 ]; then
