@@ -108,18 +108,18 @@ TEST_F(OptionsPage, SheetHasItsCaptionTabsAndNoHelpButton)
     int applyVisible = -1;
     RunSheet([&](HWND sheet) {
         char text[100] = {0};
-        GetWindowTextA(sheet, text, sizeof text);
+        GetWindowText932(sheet, text, sizeof text);
         caption = text;
-        exStyle = GetWindowLongA(sheet, GWL_EXSTYLE);
+        exStyle = GetWindowLongW(sheet, GWL_EXSTYLE);
         HWND tab = PropSheet_GetTabControl(sheet);
         for (int i = 0; i < TabCtrl_GetItemCount(tab); i++) {
-            char title[64] = {0};
-            TCITEMA item = {};
+            WCHAR title[64] = {0};
+            TCITEMW item = {};
             item.mask = TCIF_TEXT;
             item.pszText = title;
-            item.cchTextMax = sizeof title;
-            SendMessageA(tab, TCM_GETITEMA, (WPARAM)i, (LPARAM)&item);
-            tabs += std::string(i ? "|" : "") + title;
+            item.cchTextMax = 64;
+            SendMessageW(tab, TCM_GETITEMW, (WPARAM)i, (LPARAM)&item);
+            tabs += std::string(i ? "|" : "") + WideToText(title, text, sizeof text);
         }
         HWND apply = GetDlgItem(sheet, 0x3021);
         applyVisible = apply && IsWindowVisible(apply);

@@ -9,6 +9,7 @@
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
+#include "base/wide_text.h"
 #include "support/test_ini.h"
 #include "base/settings.h"
 #include "sheet/property_sheet.h"
@@ -123,15 +124,16 @@ void TypeText(HWND page, int id, const char *text)
         SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
 }
 
+// Texts cross in UTF-16, as the user's typing and reading do, and are compared in code page 932.
 void SetText(HWND page, int id, const char *text)
 {
-    SetDlgItemTextA(page, id, text);
+    SetWindowText932(GetDlgItem(page, id), text);
 }
 
 std::string Text(HWND page, int id)
 {
     char text[2048] = {0};
-    GetDlgItemTextA(page, id, text, sizeof text);
+    GetWindowText932(GetDlgItem(page, id), text, sizeof text);
     return text;
 }
 
@@ -199,13 +201,14 @@ int IniInt(const char *section, const char *key, int fallback)
 static std::string Entries(HWND control, UINT countMessage, UINT textMessage)
 {
     std::string joined;
-    int count = (int)SendMessageA(control, countMessage, 0, 0);
+    int count = (int)SendMessageW(control, countMessage, 0, 0);
     for (int i = 0; i < count; i++) {
-        char text[300] = {0};
-        SendMessageA(control, textMessage, (WPARAM)i, (LPARAM)text);
+        WCHAR wide[300] = {0};
+        char text[600];
+        SendMessageW(control, textMessage, (WPARAM)i, (LPARAM)wide);
         if (i)
             joined += "|";
-        joined += text;
+        joined += WideToText(wide, text, sizeof text);
     }
     return joined;
 }
