@@ -72,26 +72,6 @@ std::wstring ReadTaskLimit(const WCHAR *name)
     return SUCCEEDED(settings->get_ExecutionTimeLimit(&limit)) && limit ? limit : L"";
 }
 
-// Registers the text under that name, or deletes the task of that name when xml is null.
-bool RegisterNamedTask(const WCHAR *name, const WCHAR *xml)
-{
-    ITaskService *service = NULL;
-    ITaskFolder *root = NULL;
-    IRegisteredTask *task = NULL;
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    VARIANT none;
-    VariantInit(&none);
-    if (FAILED(CoCreateInstance(__uuidof(TaskScheduler), NULL, CLSCTX_INPROC_SERVER,
-                                __uuidof(ITaskService), (void **)&service)) ||
-        FAILED(service->Connect(none, none, none, none)) ||
-        FAILED(service->GetFolder(SysAllocString(L"\\"), &root)))
-        return false;
-    if (!xml)
-        return SUCCEEDED(root->DeleteTask(SysAllocString(name), 0));
-    return SUCCEEDED(root->RegisterTask(SysAllocString(name), SysAllocString(xml), TASK_CREATE_OR_UPDATE,
-                                        none, none, TASK_LOGON_INTERACTIVE_TOKEN, none, &task));
-}
-
 int RunCommand(int registering, CommandResult *result)
 {
     OpenCommandResult();
@@ -150,16 +130,12 @@ TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
     }
 }
 
-// This user's task by its own name. A task of the old name whose principal is not this user (Wine
-// keeps none) is another user's: registering and deleting leave it alone.
+// This user's task, by its own name.
 TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
 {
     WCHAR name[256];
     ASSERT_EQ(0, LogonTaskName(name, 256));
     EXPECT_EQ(0, wcsncmp(name, L"vellmarin S-1-", 14)) << name;
-    static WCHAR xml[8192];
-    ASSERT_EQ(0, LogonTaskXml("C:\\Program Files\\other\\vellmarin.exe", xml, 8192));
-    ASSERT_TRUE(RegisterNamedTask(L"vellmarin", xml));
     CommandResult result;
     snprintf(TaskExePath, sizeof TaskExePath, "C:\\users\\Public\\vellmarin.exe");
     EXPECT_EQ(ExitNotInProgramFiles, RunCommand(1, &result));
@@ -171,8 +147,6 @@ TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
     ASSERT_EQ(ExitClockSet, RunCommand(0, &result));
     EXPECT_EQ(L"none", ReadTaskLimit(name));
     EXPECT_EQ(ExitClockSet, RunCommand(0, &result));     // nothing to delete is done too
-    EXPECT_EQ(L"PT0S", ReadTaskLimit(L"vellmarin"));
-    EXPECT_TRUE(RegisterNamedTask(L"vellmarin", NULL));
     TaskExePath[0] = '\0';
 }
 
@@ -180,53 +154,40 @@ TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
 // exe; the logon trigger's user says nothing.
 TEST(LogonTask, TaskTextIsThisUsersOnlyWithItsPrincipalAndExe)
 {
-    const WCHAR *user = L"PC\\Ann", *sid = L"S-1-5-21-1-2-3-1001";
-    const WCHAR *exe = L"C:\\Program Files\\A&B\\vellmarin.exe";
-    const std::wstring trigger = L"<Triggers><LogonTrigger><UserId>PC\\Ann</UserId></LogonTrigger></Triggers>";
-    const std::wstring action = L"<Actions Context=\"Author\"><Exec><Command>C:\\Program Files\\A&amp;B\\vellmarin.exe</Command></Exec></Actions>";
-    auto task = [&](const std::wstring &principal, const std::wstring &actions) {
-        return L"<Task>" + trigger + principal + actions + L"</Task>";
-    };
-    struct Row { std::wstring xml; int withExe, withoutExe; } rows[] = {
-        {task(L"<Principals><Principal id=\"Author\"><UserId>PC\\Ann</UserId></Principal></Principals>", action), 1, 1},
-        {task(L"<Principals><Principal id=\"Author\"><UserId>pc\\ANN</UserId></Principal></Principals>", action), 1, 1},
-        {task(L"<Principals><Principal><UserId>S-1-5-21-1-2-3-1001</UserId></Principal></Principals>", action), 1, 1},
-        {task(L"<Principals><Principal><UserId>PC\\Bob</UserId></Principal></Principals>", action), 0, 0},
-        {task(L"<Principals><Principal><UserId>S-1-5-21-1-2-3-1002</UserId></Principal></Principals>", action), 0, 0},
-        {task(L"<Principals><Principal><UserId>Ann</UserId></Principal></Principals>", action), 0, 0},
-        {task(L"", action), 0, 0},      // as Wine keeps it
-        {task(L"<Principals><Principal><UserId>PC\\Ann</UserId></Principal></Principals>",
-              L"<Actions><Exec><Command>\"c:\\program files\\a&amp;b\\VELLMARIN.exe\"</Command></Exec></Actions>"), 1, 1},
-        {task(L"<Principals><Principal><UserId>PC\\Ann</UserId></Principal></Principals>",
-              L"<Actions><Exec><Command>C:\\Program Files\\A&amp;B\\other.exe</Command></Exec></Actions>"), 0, 1},
-        {task(L"<Principals><Principal><UserId>PC\\Ann</UserId></Principal></Principals>", L"<Actions><Exec/></Actions>"), 0, 1},
+    const std::wstring ours = L"C:\\Program Files\\A&amp;B\\vellmarin.exe";
+    struct Row { const WCHAR *principal; std::wstring command; int withExe, withoutExe; } rows[] = {
+        {L"PC\\Ann", ours, 1, 1}, {L"pc\\ANN", L"\"c:\\program files\\a&amp;b\\VELLMARIN.exe\"", 1, 1},
+        {L"S-1-5-21-1-2-3-1001", ours, 1, 1}, {L"PC\\Bob", ours, 0, 0}, {L"S-1-5-21-1-2-3-1002", ours, 0, 0},
+        {L"Ann", ours, 0, 0}, {nullptr, ours, 0, 0},        // no principal, as Wine keeps a task
+        {L"PC\\Ann", L"C:\\Program Files\\A&amp;B\\other.exe", 0, 1}, {L"PC\\Ann", L"", 0, 1},
     };
     for (const Row &row : rows) {
-        std::string shown(row.xml.begin(), row.xml.end());
-        EXPECT_EQ(row.withExe, TaskXmlIsUsers(row.xml.c_str(), user, sid, exe)) << shown;
-        EXPECT_EQ(row.withoutExe, TaskXmlIsUsers(row.xml.c_str(), user, sid, NULL)) << shown;
+        std::wstring xml = L"<Task><Triggers><LogonTrigger><UserId>PC\\Ann</UserId></LogonTrigger></Triggers>";
+        if (row.principal)
+            xml += L"<Principals><Principal id=\"Author\"><UserId>" + std::wstring(row.principal) +
+                   L"</UserId></Principal></Principals>";
+        xml += L"<Actions><Exec>" + (row.command.empty() ? L"" : L"<Command>" + row.command + L"</Command>") +
+               L"</Exec></Actions></Task>";
+        SCOPED_TRACE(std::string(xml.begin(), xml.end()));
+        EXPECT_EQ(row.withExe, TaskXmlIsUsers(xml.c_str(), L"PC\\Ann", L"S-1-5-21-1-2-3-1001",
+                                              L"C:\\Program Files\\A&B\\vellmarin.exe"));
+        EXPECT_EQ(row.withoutExe, TaskXmlIsUsers(xml.c_str(), L"PC\\Ann", L"S-1-5-21-1-2-3-1001", NULL));
     }
 }
 
 // A 32-bit exe sees the 64-bit Program Files only through the registry's ProgramW6432Dir: a
-// folder named there holds the task's exe (the test names one of its own, and takes it back).
+// folder named there holds the task's exe (the prefix names none; the test names its own).
 TEST(ProgramFilesRule, TheSixtyFourBitFolderFromTheRegistry)
 {
     HKEY key = NULL;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                            0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key));
-    char kept[MAX_PATH] = "";
-    DWORD size = sizeof kept - 1, type = 0;
-    bool existed = RegQueryValueExA(key, "ProgramW6432Dir", NULL, &type, (BYTE *)kept, &size) == ERROR_SUCCESS;
+    ASSERT_NE(ERROR_SUCCESS, RegQueryValueExA(key, "ProgramW6432Dir", NULL, NULL, NULL, NULL)) << "named already";
     snprintf(TaskExePath, sizeof TaskExePath, "D:\\Programs 64\\vm\\vellmarin.exe");
     EXPECT_EQ(0, ExeMayBeTaskTarget());
-    const char folder[] = "D:\\Programs 64";
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "ProgramW6432Dir", 0, REG_SZ, (const BYTE *)folder, sizeof folder));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "ProgramW6432Dir", 0, REG_SZ, (const BYTE *)"D:\\Programs 64", 15));
     EXPECT_EQ(1, ExeMayBeTaskTarget());
-    if (existed)
-        RegSetValueExA(key, "ProgramW6432Dir", 0, type, (const BYTE *)kept, size);
-    else
-        RegDeleteValueA(key, "ProgramW6432Dir");
+    RegDeleteValueA(key, "ProgramW6432Dir");
     RegCloseKey(key);
     TaskExePath[0] = '\0';
 }

@@ -29,11 +29,7 @@ expect() {
 }
 
 # The task is the user's own: "vellmarin" and the user's SID.
-task_file() {
-    local found
-    for found in "$tasks"/vellmarin\ S-1-*; do [ -e "$found" ] && echo present && return; done
-    echo absent
-}
+task_file() { compgen -G "$tasks/vellmarin S-1-*" >/dev/null && echo present || echo absent; }
 rm -f "$tasks"/vellmarin\ S-1-*
 expect "/register-task elsewhere" 5 "$(run "$elsewhere" /register-task)"
 expect "task file after a refusal" absent "$(task_file)"

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
-#include <vector>
 #include "sheet/sheet_harness.h"
 #include "app/clock_window.h"
 #include "base/program.h"
@@ -354,8 +353,6 @@ TEST_F(OptionsPage, StyleChangeRebuildsTheWindowWhereItStands)
     EXPECT_EQ(1, IniInt("SETUP", "FormStyle", -1));
 }
 
-// In a folder where the INI file cannot be written, the list edited in one sheet session is the
-// list in use: a later change of look alone keeps its entries and the selection.
 std::vector<std::string> SaveBoxes;
 
 int WINAPI RecordSaveBox(HWND, LPCSTR text, LPCSTR caption, UINT)
@@ -364,8 +361,9 @@ int WINAPI RecordSaveBox(HWND, LPCSTR text, LPCSTR caption, UINT)
     return IDOK;
 }
 
-// An INI that cannot be written: each OK, and the position at close, shows one box, and what
-// was chosen stays in effect.
+// In a folder where the INI file cannot be written, the list edited in one sheet session is the
+// list in use: a later change of look alone keeps its entries and the selection. Each OK, and
+// the position at close, shows one box that says so.
 TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
 {
     Open("");
@@ -542,12 +540,10 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         // A result block someone else made first: nothing is started.
         {{0, ExitClockSet, 0, 0}, "タスクを登録できませんでした。 ", 1},
     };
-    char taskFile[MAX_PATH], name[256];
-    WCHAR wideName[256];
-    ASSERT_EQ(0, LogonTaskName(wideName, 256));
-    WideCharToMultiByte(CP_ACP, 0, wideName, -1, name, sizeof name, NULL, NULL);
-    GetSystemDirectoryA(taskFile, MAX_PATH);
-    strcat(strcat(taskFile, "\\tasks\\"), name);
+    WCHAR taskFile[MAX_PATH], name[256];
+    ASSERT_EQ(0, LogonTaskName(name, 256));
+    GetSystemDirectoryW(taskFile, MAX_PATH);
+    wcscat(wcscat(taskFile, L"\\tasks\\"), name);
     snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     SheetStartElevated = AnswerStart;
     for (const Row &row : rows) {
@@ -555,9 +551,10 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         Open("");
         NextStart = row.answer;
         Starts = 0;
+        StartedWith.clear();
+        StartOwner = NULL;
         HANDLE squat = row.squatted ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE,
-                                                         0, 4096, "Local\\vellmarin command result")
-                                    : NULL;
+                                                         0, 4096, "Local\\vellmarin command result") : NULL;
         std::string note;
         int openAfterOk = -1, checked = -1;
         HWND shown = NULL;
@@ -574,23 +571,17 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
             if (openAfterOk)
                 PressOk(sheet);
         });
-        if (squat)
-            CloseHandle(squat);
+        CloseHandle(squat);
         EXPECT_EQ(!row.squatted, Starts);
-        if (!row.squatted) {
-            EXPECT_EQ("/register-task", StartedWith);
-            EXPECT_EQ(shown, StartOwner);
-        }
+        EXPECT_EQ(row.squatted ? "" : "/register-task", StartedWith);
+        EXPECT_EQ(row.squatted ? NULL : shown, StartOwner);
         EXPECT_EQ(nullptr, PropertySheetWindow);
         EXPECT_EQ(row.note != nullptr, openAfterOk);
         if (row.note) {
             EXPECT_EQ(0, note.compare(0, strlen(row.note), row.note)) << note;
-            char reason[256];
-            WindowsErrorText(ERROR_ALREADY_EXISTS, reason, sizeof reason);
-            EXPECT_EQ(row.squatted, note.find(reason) != std::string::npos) << note;
             EXPECT_EQ(0, checked);
         } else {
-            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(taskFile));
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(taskFile));
             EXPECT_EQ(S_OK, DeleteLogonTask());
         }
         TearDownClock();

@@ -153,12 +153,10 @@ int RunExchange(const char *server, int applyRetryRule)
 
 static void WINAPI ReadFixedClock(LPFILETIME utc)
 {
-    uint64_t beyond = FixedNext < FixedInstants.size() ? 0 : FixedNext - FixedInstants.size() + 1;
-    uint64_t value = FixedInstants[FixedNext < FixedInstants.size() ? FixedNext
-                                                                    : FixedInstants.size() - 1] +
-                     beyond * FixedStep;
-    if (FixedNext < FixedInstants.size() || FixedStep != 0)
-        FixedNext++;
+    size_t last = FixedInstants.size() - 1;
+    uint64_t value = FixedNext <= last ? FixedInstants[FixedNext]
+                                       : FixedInstants[last] + (FixedNext - last) * FixedStep;
+    FixedNext++;
     utc->dwLowDateTime = (DWORD)value;
     utc->dwHighDateTime = (DWORD)(value >> 32);
 }

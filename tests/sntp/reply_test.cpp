@@ -304,7 +304,6 @@ TEST(StepCheck, AgreementRule)
         {"failures up to four servers", {2000 * S, -1, -1, -1}, 8, 1000, StepRefuse, 0},
         {"four at most", {Years, 0, 30 * S, 60 * S}, 8, 1000, StepRefuse, 0},
         {"limit 1 checks 2 s", {2 * S}, 4, 1, StepAskNext, 0},
-        {"limit 1 lets 1 s pass", {S}, 4, 1, StepSet, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -320,38 +319,29 @@ TEST(StepCheck, AgreementRule)
     }
 }
 
-// The step under way, call by call: a server that failed is asked but never an answer, and a
-// failure told outside a check or past four servers changes nothing.
+// The step under way, call by call (F a failure): a server that failed is asked but never an
+// answer, and a failure told outside a check or past four servers changes nothing.
 TEST(StepCheck, AnswersAndFailuresOfTheStepUnderWay)
 {
-    const int64_t S = 10000000, Failed = INT64_MIN;
+    const int64_t S = 10000000, F = INT64_MIN;
     const int Set = StepSet, Ask = StepAskNext, No = StepRefuse;
-    struct Row {
-        const char *name;
-        int list;
-        std::vector<int64_t> offsets;
-        std::vector<int> verdicts;
-        int asked;
-    } rows[] = {
-        {"a failure is no answer of 0 s", 4, {2000 * S, Failed, 0}, {Ask, Ask, Ask}, 3},
-        {"silent first opinion, agreeing second", 4, {2000 * S, Failed, 2000 * S}, {Ask, Ask, Set}, 3},
-        {"failure outside a check", 4, {Failed}, {No}, 0},
-        {"failure past four servers", 8, {2000 * S, Failed, Failed, Failed, Failed},
-         {Ask, Ask, Ask, No, No}, 4},
+    struct Row { int list; std::vector<int64_t> offsets; std::vector<int> verdicts; int asked; } rows[] = {
+        {4, {2000 * S, F, 0}, {Ask, Ask, Ask}, 3},              // no answer of 0 s
+        {4, {2000 * S, F, 2000 * S}, {Ask, Ask, Set}, 3},       // a silent first opinion
+        {4, {F}, {No}, 0},
+        {8, {2000 * S, F, F, F, F}, {Ask, Ask, Ask, No, No}, 4},
     };
     Settings.ConfirmStep = 1000;
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
         StartStepCheck(row.list);
         for (size_t i = 0; i < row.offsets.size(); ++i) {
             sockaddr_storage address = {};
-            ((sockaddr_in *)&address)->sin_family = AF_INET;
-            ((sockaddr_in *)&address)->sin_addr.s_addr = htonl(0x7F000001 + (u_long)i);
-            EXPECT_EQ(row.verdicts[i], row.offsets[i] == Failed ? StepCheckFailed("x")
-                                                                : WeighStep(row.offsets[i], &address, "x")) << i;
+            ParseAddressLiteral(("127.0.0." + std::to_string(i + 1)).c_str(), &address);
+            EXPECT_EQ(row.verdicts[i], row.offsets[i] == F ? StepCheckFailed("x")
+                                                           : WeighStep(row.offsets[i], &address, "x")) << i;
         }
         EXPECT_EQ(row.asked, StepServersAsked());
-        EXPECT_EQ(row.verdicts.back() == StepAskNext, StepCheckPending());
+        EXPECT_EQ(row.verdicts.back() == Ask, StepCheckPending());
     }
     StartStepCheck(1);
 }
