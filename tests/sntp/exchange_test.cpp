@@ -492,7 +492,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         const char *asked;      // the address asked
         const char *message;    // how the attempt ended
         int left;               // NameHasAddressesLeft afterwards
-        const char *rate = nullptr; // an address that sent RATE before the attempt
+        const char *rate = nullptr; // the one address that sent RATE before the attempt
     } rows[] = {
         {"first attempt: IPv6 first", 1000, 1, "dual", 1, "::1", timeOut, 1},
         {"retry: IPv4, no lookup", 1020, 1, "dual", 0, "127.0.0.1", timeOut, 0},
@@ -522,8 +522,10 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
             FakeAddresses({"::1", "127.0.0.1"});
         TickCounter = row.tick;
         sockaddr_storage rate = {};
-        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0)
+        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0) {
+            ForgetKisses();
             RememberKiss("RATE", row.rate, &rate, 1);
+        }
         LONG lookups = FakeLookups;
         StartAndSend(row.server, row.rule);
         for (int waited = 0; ExchangeRecord.phase == ExchangeResolving && waited < 2000; waited += 10)
