@@ -90,6 +90,7 @@ const IID DomDocument = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x
 TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
 {
     static WCHAR xml[8192];
+    EXPECT_EQ(-1, LogonTaskXml("C:\\Program Files\\\x81", xml, 8192));    // a lone lead byte
     ASSERT_EQ(0, LogonTaskXml("C:\\Program Files\\A&B's\\vellmarin.exe", xml, 8192));
     WCHAR user[256];
     DWORD size = 256;
