@@ -238,6 +238,9 @@ TEST_F(ElevatedSync, SyncCommandOfTheProduct)
         {2000 * Second, 2000 * Second, "/sync 127.0.0.1", "Server0=::ffff:127.0.0.1\r\n", 2},
         {2000 * Second, 2000 * Second, "/sync 127.0.0.1",
          "Server0=127.0.0.1\r\nServer1=::ffff:127.0.0.1\r\nServer2=::1\r\n", 3},
+        // The list's next ones after the command line's, four servers in all: ::1 comes too late.
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", "Server0=::1\r\nServer1=127.0.0.1\r\n"
+         "Server2=::ffff:127.0.0.1\r\nServer3=[::ffff:127.0.0.1]\r\nServer4=0:0:0:0:0:ffff:7f00:1\r\n", 2},
     };
     for (const Row &row : rows) {
         // Whatever another process of the user may leave in the block before /sync starts.
