@@ -13,6 +13,8 @@ SettingsRecord Settings;
 char ProgramDirectory[MAX_PATH];
 char IniPath[MAX_PATH + 16];
 
+const char SettingsNotSavedText[] = "設定を保存できませんでした。";
+
 static const char IniFileName[] = "vellmarin.ini";
 static const char DefaultFontName[] = "ＭＳ Ｐゴシック";
 
@@ -120,16 +122,33 @@ void LoadSettings(void)
     }
 }
 
+// The Windows error of the save's first failed write; 0 while every write succeeded.
+static DWORD WriteError;
+
+static void NoteWrite(BOOL written)
+{
+    if (!written && WriteError == 0) {
+        DWORD error = GetLastError();
+        WriteError = error != 0 ? error : ERROR_WRITE_FAULT;
+    }
+}
+
+static void WriteString(const char *section, const char *key, const char *text)
+{
+    NoteWrite(WritePrivateProfileStringA(section, key, text, IniPath));
+}
+
 static void WriteInteger(const char *section, const char *key, int32_t value)
 {
     char text[16];
     snprintf(text, sizeof text, "%d", (int)value);
-    WritePrivateProfileStringA(section, key, text, IniPath);
+    WriteString(section, key, text);
 }
 
-void SaveSettings(void)
+DWORD SaveSettings(void)
 {
     const SettingsRecord &s = Settings;
+    WriteError = 0;
     WriteInteger("SETUP", "MinAdjust", s.MinAdjust);
     WriteInteger("SETUP", "AutoClose", s.AutoClose);
     WriteInteger("SETUP", "ErrorClose", s.ErrorClose);
@@ -156,7 +175,7 @@ void SaveSettings(void)
     whole[sizeof s.Font.Name] = '\0';
     char name[sizeof s.Font.Name];
     CopyWholeCharacters(name, sizeof name, whole);
-    WritePrivateProfileStringA("FONT", "Name", name, IniPath);
+    WriteString("FONT", "Name", name);
     WriteInteger("FONT", "Charset", s.Font.Charset);
     WriteInteger("FONT", "Size", s.Font.Size);
     WriteInteger("FONT", "Color", (int32_t)s.Font.Color);
@@ -169,41 +188,55 @@ void SaveSettings(void)
         snprintf(key, sizeof key, "CustomColor%d", i);
         WriteInteger("FONT", key, (int32_t)s.CustomColors[i]);
     }
+    return WriteError;
 }
 
-void SaveWindowPosition(HWND window)
+DWORD SaveWindowPosition(HWND window)
 {
     RECT rect;
+    WriteError = 0;
     if (!GetWindowRect(window, &rect))
-        return;
+        return 0;
     // A minimised window reports large negative coordinates; those are never stored.
     if (rect.top < 0 || rect.left < 0)
-        return;
+        return 0;
     WriteInteger("WINDOW", "Top", rect.top);
     WriteInteger("WINDOW", "Left", rect.left);
+    return WriteError;
+}
+
+int ReadServerList(ServerName *names, int max)
+{
+    int count = 0;
+    while (count < max && count < ServerListMax) {
+        char key[32];
+        snprintf(key, sizeof key, "Server%d", count);
+        GetPrivateProfileStringA("SERVER", key, "", names[count], sizeof names[count], IniPath);
+        if (names[count][0] == '\0')
+            break;
+        ++count;
+    }
+    return count;
 }
 
 int LoadServerList(HWND combo)
 {
+    static ServerName names[ServerListMax];
+    int count = ReadServerList(names, ServerListMax);
     int appended = 0;
-    for (int i = 0; i < ServerListMax; ++i) {
-        char key[32];
-        char name[ServerNameMax + 1];
-        snprintf(key, sizeof key, "Server%d", i);
-        GetPrivateProfileStringA("SERVER", key, "", name, sizeof name, IniPath);
-        if (name[0] == '\0')
-            break;
-        LRESULT added = SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)name);
+    for (int i = 0; i < count; ++i) {
+        LRESULT added = SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)names[i]);
         if (added != CB_ERR && added != CB_ERRSPACE)
             ++appended;
     }
     return appended;
 }
 
-void SaveServerList(HWND combo)
+DWORD SaveServerList(HWND combo)
 {
+    WriteError = 0;
     // An empty key list empties the section, so no ServerN of a longer old list survives.
-    WritePrivateProfileSectionA("SERVER", "\0", IniPath);
+    NoteWrite(WritePrivateProfileSectionA("SERVER", "\0", IniPath));
     LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
     int written = 0;
     for (LRESULT i = 0; i < count; ++i) {
@@ -212,8 +245,9 @@ void SaveServerList(HWND combo)
         if (name != NULL && name[0] != '\0') {
             char key[32];
             snprintf(key, sizeof key, "Server%d", written++);
-            WritePrivateProfileStringA("SERVER", key, name, IniPath);
+            WriteString("SERVER", key, name);
         }
         free(name);
     }
+    return WriteError;
 }

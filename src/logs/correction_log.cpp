@@ -1,5 +1,5 @@
 // The yearly CSV correction log beside the executable, and the local date-time text and the
-// write-failure box that the event log shares.
+// write-failure box that the event log and the settings' saves share.
 #include "logs/correction_log.h"
 
 #include <errno.h>
@@ -20,6 +20,22 @@ char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size)
     return FormatDateAndTime(time, out, size);
 }
 
+void ShowWriteError(const char *message, DWORD code)
+{
+    char *systemText = NULL;
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&systemText, 0,
+                   NULL);
+    char text[1000];
+    snprintf(text, sizeof text, "%s\n\n%s", message, systemText != NULL ? systemText : "");
+    // A cut can leave a lead byte alone at the end; drop it.
+    text[WholeCharacterLength(text, strlen(text))] = '\0';
+    LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
+    if (systemText != NULL)
+        LocalFree(systemText);
+}
+
 void ShowLogWriteError(const char *message)
 {
     // Taken first: the failed open, write or close left it, and the calls below may change it.
@@ -33,18 +49,7 @@ void ShowLogWriteError(const char *message)
                : reason == ENOENT ? ERROR_PATH_NOT_FOUND
                                   : ERROR_WRITE_FAULT;
     }
-    char *systemText = NULL;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&systemText, 0,
-                   NULL);
-    char text[1000];
-    snprintf(text, sizeof text, "%s\n\n%s", message, systemText != NULL ? systemText : "");
-    // A cut can leave a lead byte alone at the end; drop it.
-    text[WholeCharacterLength(text, strlen(text))] = '\0';
-    LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
-    if (systemText != NULL)
-        LocalFree(systemText);
+    ShowWriteError(message, code);
 }
 
 void AppendCorrectionLog(const char *errorText)

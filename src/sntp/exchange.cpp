@@ -105,6 +105,16 @@ void CancelExchange(void)
     SetResultMessage("処理を中止しました。");
 }
 
+// A kiss bars only the address that sent it: the name's first kept address from `from` on that no
+// kiss refused in this start is asked, after a lookup as on the walk to the next address (the
+// last one in any case, so the refusal is named).
+static int KeptAddressNotRefused(int from)
+{
+    while (from + 1 < Kept.count && AddressRefused(&Kept.addresses[from]))
+        ++from;
+    return from;
+}
+
 int NameHasAddressesLeft(const char *name)
 {
     return name != NULL && strcmp(Kept.name, name) == 0 && Kept.failedOnAddress &&
@@ -331,7 +341,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
         return EndWithError("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。");
     }
     if (reuse) {
-        Kept.asked += 1;
+        Kept.asked = KeptAddressNotRefused(Kept.asked + 1);
         ExchangeRecord.address = Kept.addresses[Kept.asked];
         AppendAddressLine();
         return ContinueWithAddress(0);
@@ -362,11 +372,7 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
         return 1;
     }
     snprintf(Kept.name, sizeof Kept.name, "%s", ExchangeRecord.serverName);
-    // A kiss bars only the address that sent it: the name's first address no kiss refused is
-    // asked (the last one in any case, so the refusal is named).
-    int first = 0;
-    while (first + 1 < Kept.count && AddressRefused(&Kept.addresses[first]))
-        ++first;
+    int first = KeptAddressNotRefused(0);
     Kept.asked = first;
     Kept.lookedUpAt = TickCounter;
     ExchangeRecord.address = Kept.addresses[first];
