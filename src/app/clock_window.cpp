@@ -11,6 +11,7 @@
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "clockwin/scaling.h"
+#include "logs/correction_log.h"
 #include "resource.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
@@ -67,8 +68,11 @@ static LRESULT OnClose(HWND window)
     if (Settings.Position == 1) {
         RECT now;
         if (GetWindowRect(window, &now) &&
-            (now.top != CreationRect.top || now.left != CreationRect.left))
-            SaveWindowPosition(window);
+            (now.top != CreationRect.top || now.left != CreationRect.left)) {
+            DWORD error = SaveWindowPosition(window);
+            if (error != 0)
+                ShowWriteError(SettingsNotSavedText, error);
+        }
     }
     DestroyWindow(window);
     return 0;

@@ -56,16 +56,18 @@ static void LogCorrection(void)
         AppendCorrectionLog(ClockErrorText);
 }
 
-// Declined, or impossible: why it was impossible is Windows' own text.
-static void ReportNotStarted(DWORD error)
+// Declined, or impossible: why it was impossible is Windows' own text. Without a result block of
+// its own nobody was asked, so the setting simply failed.
+static void ReportNotStarted(DWORD error, int blockFailed)
 {
     CloseCommandResult();
     char reason[256] = "";
     if (error != ERROR_CANCELLED)
         WindowsErrorText(error, reason, sizeof reason);
+    const char *format = blockFailed ? "時計を変更できませんでした。誤差は %s 秒です。%s%s"
+                                     : "管理者の許可がないため時計を変更できませんでした。誤差は %s 秒です。%s%s";
     char message[OutcomeSize];
-    snprintf(message, sizeof message, "管理者の許可がないため時計を変更できませんでした。誤差は %s 秒です。%s%s",
-             ClockErrorText, reason[0] ? " " : "", reason);
+    snprintf(message, sizeof message, format, ClockErrorText, reason[0] ? " " : "", reason);
     SetResultMessage(message);
 }
 
@@ -107,14 +109,15 @@ int StartElevatedSync(HWND owner)
     ReleaseElevatedProcess();
     PromptPending = NotStarted = 0;
     DWORD error = ERROR_NOT_ENOUGH_MEMORY;
-    // Without the result block the wait would learn no more than an exit code: no prompt then.
+    // Without a result block of its own the wait would learn no more than an exit code, or what
+    // another process put there: no prompt then.
     PromptWork *work = NULL;
-    if (OpenCommandResult() != 0)
+    int blockFailed = OpenCommandResult() != 0;
+    if (blockFailed)
         error = GetLastError();
     else
         work = (PromptWork *)calloc(1, sizeof *work);
     if (work) {
-        OfferStarterOffset(OwnOffset);
         work->owner = owner;
         work->serial = ++WaitSerial;
         snprintf(work->parameters, sizeof work->parameters, "/sync \"%s\"",
@@ -128,7 +131,7 @@ int StartElevatedSync(HWND owner)
         error = GetLastError();
         free(work);
     }
-    ReportNotStarted(error);
+    ReportNotStarted(error, blockFailed);
     LogCorrection();
     return -1;
 }
@@ -192,7 +195,7 @@ int CollectElevatedSync(void)
 {
     if (NotStarted) {
         NotStarted = 0;
-        ReportNotStarted(NotStartedError);
+        ReportNotStarted(NotStartedError, 0);
         uint32_t serial = ++WaitSerial;
         LogCorrection();
         return serial == WaitSerial ? 1 : -2;

@@ -2,6 +2,7 @@
 // the clock set by the usual reply evaluation, the outcome as an exit code and a result block.
 #include "app/sync_command.h"
 
+#include <string.h>
 
 #include "base/command_result.h"
 #include "base/exit_codes.h"
@@ -61,20 +62,53 @@ static int RunExchange(const char *server)
     }
 }
 
-// A large step is set only when the starting instance measured the same within a second: it left
-// its offset in the result block before this instance started. Started by hand there is none, and
-// a step above ConfirmStep is refused, as a list of one server refuses it.
-static void PrepareStepCheck(void)
+// The servers this instance may ask for a second opinion: the INI's list beside the exe after
+// the command line's server (the whole list when it is not listed), in turn. Nothing the starting
+// instance measured or holds counts: a standard user's copy of it may have any limit and any list.
+static ServerName OpinionServers[ServerListMax];
+static int OpinionCount;
+
+static int ListOpinionServers(const char *server)
 {
-    int64_t starter = 0;
-    if (!ReadStarterOffset(&starter) || !StepNeedsSecondOpinion(starter)) {
-        StartStepCheck(1);
-        return;
+    static ServerName listed[ServerListMax];
+    int count = ReadServerList(listed, ServerListMax);
+    int after = -1;
+    for (int i = 0; i < count && after < 0; ++i) {
+        if (strcmp(listed[i], server) == 0)
+            after = i;
     }
-    StartStepCheck(2);
-    struct sockaddr_storage none;
-    ZeroMemory(&none, sizeof none);
-    WeighStep(starter, &none, "");
+    OpinionCount = 0;
+    for (int k = 1; k <= count; ++k) {
+        int index = (after + k) % count;
+        if (index != after)
+            memcpy(OpinionServers[OpinionCount++], listed[index], sizeof(ServerName));
+    }
+    return OpinionCount;
+}
+
+// A step above ConfirmStep is set only when a second server agrees, under the window's rule: the
+// command line's server is the first of at most four, and the list's next ones are asked in turn
+// until the rule decides (one that fails counts as asked). 0 when the last reply was evaluated
+// and let through, -1 when the step was refused or an exchange failed (ResultMessage says which).
+static int AskOpinions(int exchanged)
+{
+    while (StepCheckPending()) {
+        int next = StepServersAsked() - 1;
+        const char *server = next >= 0 && next < OpinionCount ? OpinionServers[next] : NULL;
+        if (server && RunExchange(server) == 0) {
+            exchanged = 0;
+            continue;
+        }
+        // Its reply was weighed and refused the step: the refusal is already recorded.
+        if (!StepCheckPending())
+            return -1;
+        if (!server || StepCheckFailed(server) != StepAskNext) {
+            RefuseLargeStep();
+            ExchangeRecord.ExchangeFailed = 1;
+            return -1;
+        }
+    }
+    return exchanged;
 }
 
 // The exit code of an evaluated reply: the setting's outcome, or nothing to set below MinAdjust.
@@ -89,8 +123,8 @@ int RunSyncCommand(const char *server)
 {
     ComputeProgramPaths();
     LoadSettings();
-    // Only the exchange's own settings count: this instance writes no log, announces nothing and
-    // asks no other server.
+    // Only the exchange's own settings count (and ConfirmStep with the list, for a large step):
+    // this instance writes no log, announces nothing and asks for no elevation.
     Settings.SaveLog = 0;
     Settings.SaveEventLog = 0;
     Settings.DispLeap = 0;
@@ -111,8 +145,8 @@ int RunSyncCommand(const char *server)
     result.exitCode = ExitExchangeFailed;
     if (ClockWindow) {
         StartNetwork();
-        PrepareStepCheck();
-        if (RunExchange(server) == 0) {
+        StartStepCheck(ListOpinionServers(server) + 1);
+        if (AskOpinions(RunExchange(server)) == 0) {
             result.exitCode = EvaluatedOutcome();
             result.offset = ClockOffset;
             result.offsetKnown = 1;

@@ -1,5 +1,6 @@
-// The elevated one-shot instance of `/sync <server>`: one exchange, the clock set as the program
-// sets it, the result handed back to the instance that waits for it, and an exit code.
+// The elevated one-shot instance of `/sync <server>`: one exchange (and, for a large step, its own
+// second opinion from the INI's list beside it), the clock set as the program sets it, the result
+// handed back to the instance that waits for it, and an exit code.
 #pragma once
 
 // Returns the process's exit code (base/exit_codes.h). Shows nothing, writes no file.

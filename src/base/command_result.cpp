@@ -13,8 +13,6 @@ static const uint32_t WrittenMark = 0x564D5231;     // "VMR1", stored last
 struct ResultBlock {
     CommandResult result;
     volatile LONG written;
-    int32_t starterKnown;
-    int64_t starterOffset;
 };
 
 static HANDLE BlockMapping = NULL;
@@ -57,13 +55,19 @@ int OpenCommandResult(void)
 {
     CloseCommandResult();
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, BlockSecurity(), FALSE};
+    SetLastError(ERROR_SUCCESS);
     BlockMapping = CreateFileMappingA(INVALID_HANDLE_VALUE,
                                       attributes.lpSecurityDescriptor ? &attributes : NULL,
                                       PAGE_READWRITE, 0, sizeof(ResultBlock), BlockName);
+    DWORD error = GetLastError();
     if (attributes.lpSecurityDescriptor)
         LocalFree(attributes.lpSecurityDescriptor);
-    if (!BlockMapping)
+    // A block someone else made first has their access list and their bytes: it is not ours.
+    if (!BlockMapping || error == ERROR_ALREADY_EXISTS) {
+        CloseCommandResult();
+        SetLastError(error);
         return -1;
+    }
     Block = (ResultBlock *)MapViewOfFile(BlockMapping, FILE_MAP_WRITE, 0, 0, sizeof(ResultBlock));
     if (!Block) {
         CloseCommandResult();
@@ -102,31 +106,4 @@ void WriteCommandResult(const CommandResult *result)
         UnmapViewOfFile(block);
     }
     CloseHandle(mapping);
-}
-
-void OfferStarterOffset(int64_t offset)
-{
-    if (!Block)
-        return;
-    Block->starterOffset = offset;
-    Block->starterKnown = 1;
-}
-
-int ReadStarterOffset(int64_t *offset)
-{
-    *offset = 0;
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, BlockName);
-    if (!mapping)
-        return 0;
-    const ResultBlock *block = (const ResultBlock *)MapViewOfFile(mapping, FILE_MAP_READ, 0, 0,
-                                                                  sizeof(ResultBlock));
-    int known = 0;
-    if (block) {
-        known = block->starterKnown == 1;
-        if (known)
-            *offset = block->starterOffset;
-        UnmapViewOfFile(block);
-    }
-    CloseHandle(mapping);
-    return known;
 }

@@ -15,7 +15,8 @@ struct CommandResult {
     char message[CommandMessageSize];   // the instance's result message, code page 932
 };
 
-// The starting instance: creates the block, emptied, before it starts the elevated one. 0 / -1.
+// The starting instance: creates the block, emptied, before it starts the elevated one. 0, or -1
+// with the Windows error left for GetLastError (ERROR_ALREADY_EXISTS: another process made it).
 int OpenCommandResult(void);
 // What the elevated instance with process id `writer` wrote: 1 a whole result, 0 none (it ended
 // before writing one, or the block holds what another process wrote, such as a /sync instance
@@ -25,8 +26,3 @@ void CloseCommandResult(void);
 // The elevated instance: writes its result when an instance waits for one (the block exists).
 void WriteCommandResult(const CommandResult *result);
 
-// The starting instance's own measurement, left in the block before a /sync instance starts: a
-// large step it had confirmed is set only when the elevated instance measures the same.
-void OfferStarterOffset(int64_t offset);
-// The elevated instance: 1 and the starting instance's offset when it left one, else 0.
-int ReadStarterOffset(int64_t *offset);

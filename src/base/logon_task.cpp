@@ -1,7 +1,8 @@
-// The logon task that starts this program elevated when the user logs on, through the Task
-// Scheduler 2.0 interface: registered from XML text, which every version reads the same way.
+// The logon task that starts this program elevated when its user logs on, one per user, through the
+// Task Scheduler 2.0 interface: registered from XML text, which every version reads the same way.
 #include "base/logon_task.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 #include <taskschd.h>
 #include <stdio.h>
@@ -13,9 +14,17 @@
 
 char TaskExePath[MAX_PATH] = "";
 
-static const WCHAR TaskName[] = L"vellmarin";
+// Each user's task has a name of its own, the program's and the user's SID; 0.22 named one task
+// for everyone by the program alone.
+static const WCHAR LegacyTaskName[] = L"vellmarin";
 static const WCHAR RootFolder[] = L"\\";
-enum { XmlSize = 8192, UserNameSize = 512 };
+enum { XmlSize = 8192, UserNameSize = 512, SidTextSize = 192, TaskNameSize = 256 };
+
+// This process's user, as the task names it: DOMAIN\user, and the SID's text.
+struct TaskUser {
+    WCHAR name[UserNameSize];
+    WCHAR sid[SidTextSize];
+};
 
 // The exe the task is about, in its long form (a task must never name a short 8.3 alias).
 static int TaskExe(char *path, size_t size)
@@ -211,21 +220,110 @@ static void AppendEscaped(XmlText *xml, const WCHAR *value)
     }
 }
 
-// DOMAIN\user of this process's token: the user whose logon starts the task.
-static int CurrentUser(WCHAR *user, DWORD size)
+static int ReadTaskUser(TaskUser *user)
 {
     BYTE buffer[256];
     if (!ReadOwnToken(TokenUser, buffer, sizeof buffer))
         return -1;
+    PSID sid = ((TOKEN_USER *)buffer)->User.Sid;
     WCHAR name[UserNameSize / 2], domain[UserNameSize / 2];
     DWORD nameLength = UserNameSize / 2, domainLength = UserNameSize / 2;
     SID_NAME_USE use;
-    if (!LookupAccountSidW(NULL, ((TOKEN_USER *)buffer)->User.Sid, name, &nameLength, domain,
-                           &domainLength, &use))
+    WCHAR *sidText = NULL;
+    if (!LookupAccountSidW(NULL, sid, name, &nameLength, domain, &domainLength, &use) ||
+        !ConvertSidToStringSidW(sid, &sidText))
         return -1;
-    _snwprintf(user, size, domain[0] ? L"%ls\\%ls" : L"%ls%ls", domain, name);
-    user[size - 1] = L'\0';
+    _snwprintf(user->name, UserNameSize, domain[0] ? L"%ls\\%ls" : L"%ls%ls", domain, name);
+    user->name[UserNameSize - 1] = L'\0';
+    size_t length = wcslen(sidText);
+    if (length < SidTextSize)
+        memcpy(user->sid, sidText, (length + 1) * sizeof(WCHAR));
+    LocalFree(sidText);
+    return length < SidTextSize ? 0 : -1;
+}
+
+static int UsersTaskName(const TaskUser *user, WCHAR *name, size_t count)
+{
+    int length = _snwprintf(name, count, L"%ls %ls", LegacyTaskName, user->sid);
+    return length > 0 && (size_t)length < count ? 0 : -1;
+}
+
+int LogonTaskName(WCHAR *name, size_t count)
+{
+    TaskUser user;
+    return ReadTaskUser(&user) == 0 ? UsersTaskName(&user, name, count) : -1;
+}
+
+// The text of the first `element` inside the first `parent` element of xml, entities replaced;
+// 0, or -1 when there is none or it does not fit.
+static int ElementText(const WCHAR *xml, const WCHAR *parent, const WCHAR *element, WCHAR *out,
+                       size_t count)
+{
+    WCHAR open[64], close[64];
+    _snwprintf(open, 64, L"<%ls>", parent);
+    _snwprintf(close, 64, L"</%ls>", parent);
+    open[63] = close[63] = L'\0';
+    const WCHAR *start = wcsstr(xml, open);
+    if (!start) {
+        // The start tag may carry attributes (<Principal id="Author">).
+        open[wcslen(open) - 1] = L' ';
+        start = wcsstr(xml, open);
+    }
+    const WCHAR *end = start ? wcsstr(start, close) : NULL;
+    if (!end)
+        return -1;
+    _snwprintf(open, 64, L"<%ls>", element);
+    _snwprintf(close, 64, L"</%ls>", element);
+    const WCHAR *from = wcsstr(start, open);
+    const WCHAR *to = from ? wcsstr(from, close) : NULL;
+    if (!to || to > end)
+        return -1;
+    static const struct { const WCHAR *entity; WCHAR character; } Entities[] = {
+        {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}, {L"&apos;", L'\''},
+    };
+    size_t used = 0;
+    for (const WCHAR *p = from + wcslen(open); p < to; ++used) {
+        if (used + 1 >= count)
+            return -1;
+        out[used] = *p++;
+        for (const auto &known : Entities) {
+            size_t length = wcslen(known.entity);
+            if (out[used] == L'&' && wcsncmp(p - 1, known.entity, length) == 0) {
+                out[used] = known.character;
+                p += length - 1;
+                break;
+            }
+        }
+    }
+    out[used] = L'\0';
     return 0;
+}
+
+static int SameText(const WCHAR *a, size_t length, const WCHAR *b)
+{
+    return length == wcslen(b) &&
+           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a, (int)length, b, (int)length) ==
+               CSTR_EQUAL;
+}
+
+int TaskXmlIsUsers(const WCHAR *xml, const WCHAR *user, const WCHAR *sid, const WCHAR *exe)
+{
+    static WCHAR text[MAX_PATH + UserNameSize];
+    if (ElementText(xml, L"Principals", L"UserId", text, MAX_PATH + UserNameSize) != 0 ||
+        !(SameText(text, wcslen(text), user) || SameText(text, wcslen(text), sid)))
+        return 0;
+    if (!exe)
+        return 1;
+    if (ElementText(xml, L"Exec", L"Command", text, MAX_PATH + UserNameSize) != 0)
+        return 0;
+    // The path without case, quoted or not.
+    const WCHAR *p = text;
+    size_t length = wcslen(p);
+    if (length >= 2 && p[0] == L'"' && p[length - 1] == L'"') {
+        p++;
+        length -= 2;
+    }
+    return SameText(p, length, exe);
 }
 
 // The task: at the user's logon, this exe from its own folder, at the highest run level the user
@@ -314,19 +412,20 @@ static HRESULT OpenRootFolder(ITaskFolder **root)
 
 int LogonTaskXml(const char *exe, WCHAR *xml, size_t count)
 {
-    WCHAR wideExe[MAX_PATH], user[UserNameSize];
-    if (Widen(exe, wideExe, MAX_PATH) != 0 || CurrentUser(user, UserNameSize) != 0)
+    WCHAR wideExe[MAX_PATH];
+    TaskUser user;
+    if (Widen(exe, wideExe, MAX_PATH) != 0 || ReadTaskUser(&user) != 0)
         return -1;
     static XmlText text;
-    if (BuildTaskXml(&text, wideExe, user) != 0 || text.length >= count)
+    if (BuildTaskXml(&text, wideExe, user.name) != 0 || text.length >= count)
         return -1;
     memcpy(xml, text.text, (text.length + 1) * sizeof(WCHAR));
     return 0;
 }
 
-static HRESULT RegisterTaskXml(ITaskFolder *root, const WCHAR *xml)
+static HRESULT RegisterTaskXml(ITaskFolder *root, const WCHAR *taskName, const WCHAR *xml)
 {
-    BSTR name = SysAllocString(TaskName), text = SysAllocString(xml);
+    BSTR name = SysAllocString(taskName), text = SysAllocString(xml);
     VARIANT none;
     VariantInit(&none);
     IRegisteredTask *task = NULL;
@@ -340,23 +439,18 @@ static HRESULT RegisterTaskXml(ITaskFolder *root, const WCHAR *xml)
     return result;
 }
 
-HRESULT RegisterLogonTask(void)
+// Whether the task of that name runs as this user (and starts exe, unless it is null).
+static int RegisteredTaskIsUsers(ITaskFolder *root, const WCHAR *taskName, const TaskUser *user,
+                                 const WCHAR *exe)
 {
-    char exe[MAX_PATH];
-    static WCHAR xml[XmlSize];
-    if (TaskExe(exe, sizeof exe) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
-        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    int entered = 0;
-    HRESULT result = EnterCom(&entered);
-    if (SUCCEEDED(result)) {
-        ITaskFolder *root = NULL;
-        result = OpenRootFolder(&root);
-        if (SUCCEEDED(result))
-            result = RegisterTaskXml(root, xml);
-        ReleaseOnce((IUnknown **)&root);
-    }
-    LeaveCom(entered);
-    return result;
+    BSTR name = SysAllocString(taskName), xml = NULL;
+    IRegisteredTask *task = NULL;
+    int users = name && SUCCEEDED(root->GetTask(name, &task)) && SUCCEEDED(task->get_Xml(&xml)) &&
+                xml && TaskXmlIsUsers(xml, user->name, user->sid, exe);
+    SysFreeString(xml);
+    ReleaseOnce((IUnknown **)&task);
+    SysFreeString(name);
+    return users;
 }
 
 static int MissingTask(HRESULT result)
@@ -365,72 +459,72 @@ static int MissingTask(HRESULT result)
            result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
-HRESULT DeleteLogonTask(void)
+static HRESULT DeleteNamedTask(ITaskFolder *root, const WCHAR *taskName)
 {
+    BSTR name = SysAllocString(taskName);
+    HRESULT result = name ? root->DeleteTask(name, 0) : E_OUTOFMEMORY;
+    SysFreeString(name);
+    return MissingTask(result) ? S_OK : result;
+}
+
+// The task 0.22 left is this user's when it runs as this user; another user's is left alone.
+static HRESULT DeleteLegacyTask(ITaskFolder *root, const TaskUser *user)
+{
+    return RegisteredTaskIsUsers(root, LegacyTaskName, user, NULL)
+               ? DeleteNamedTask(root, LegacyTaskName)
+               : S_OK;
+}
+
+// One operation on this user's task: registering the text xml, or deleting it when xml is null.
+static HRESULT ChangeUsersTask(const WCHAR *xml)
+{
+    TaskUser user;
+    WCHAR name[TaskNameSize];
+    if (ReadTaskUser(&user) != 0 || UsersTaskName(&user, name, TaskNameSize) != 0)
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     int entered = 0;
     HRESULT result = EnterCom(&entered);
     if (SUCCEEDED(result)) {
         ITaskFolder *root = NULL;
         result = OpenRootFolder(&root);
-        if (SUCCEEDED(result)) {
-            BSTR name = SysAllocString(TaskName);
-            result = name ? root->DeleteTask(name, 0) : E_OUTOFMEMORY;
-            SysFreeString(name);
-            if (MissingTask(result))
-                result = S_OK;
-        }
+        if (SUCCEEDED(result))
+            result = xml ? RegisterTaskXml(root, name, xml) : DeleteNamedTask(root, name);
+        if (SUCCEEDED(result))
+            result = DeleteLegacyTask(root, &user);
         ReleaseOnce((IUnknown **)&root);
     }
     LeaveCom(entered);
     return result;
 }
 
-// Whether the task's first action starts `exe`: its path without case, quoted or not.
-static int TaskStartsExe(IRegisteredTask *task, const WCHAR *exe)
+HRESULT RegisterLogonTask(void)
 {
-    ITaskDefinition *definition = NULL;
-    IActionCollection *actions = NULL;
-    IAction *action = NULL;
-    IExecAction *exec = NULL;
-    BSTR path = NULL;
-    int same = 0;
-    if (SUCCEEDED(task->get_Definition(&definition)) &&
-        SUCCEEDED(definition->get_Actions(&actions)) &&
-        SUCCEEDED(actions->get_Item(1, &action)) &&
-        SUCCEEDED(action->QueryInterface(__uuidof(IExecAction), (void **)&exec)) &&
-        SUCCEEDED(exec->get_Path(&path)) && path) {
-        const WCHAR *p = path;
-        size_t length = wcslen(p);
-        if (length >= 2 && p[0] == L'"' && p[length - 1] == L'"') {
-            p++;
-            length -= 2;
-        }
-        same = length == wcslen(exe) && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, p,
-                                                       (int)length, exe, (int)length) == CSTR_EQUAL;
-    }
-    SysFreeString(path);
-    ReleaseOnce((IUnknown **)&exec);
-    ReleaseOnce((IUnknown **)&action);
-    ReleaseOnce((IUnknown **)&actions);
-    ReleaseOnce((IUnknown **)&definition);
-    return same;
+    char exe[MAX_PATH];
+    static WCHAR xml[XmlSize];
+    if (TaskExe(exe, sizeof exe) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    return ChangeUsersTask(xml);
+}
+
+HRESULT DeleteLogonTask(void)
+{
+    return ChangeUsersTask(NULL);
 }
 
 int LogonTaskExists(void)
 {
     char exe[MAX_PATH];
-    WCHAR wideExe[MAX_PATH];
-    if (TaskExe(exe, sizeof exe) != 0 || Widen(exe, wideExe, MAX_PATH) != 0)
+    WCHAR wideExe[MAX_PATH], name[TaskNameSize];
+    TaskUser user;
+    if (TaskExe(exe, sizeof exe) != 0 || Widen(exe, wideExe, MAX_PATH) != 0 ||
+        ReadTaskUser(&user) != 0 || UsersTaskName(&user, name, TaskNameSize) != 0)
         return 0;
     int entered = 0, exists = 0;
     if (SUCCEEDED(EnterCom(&entered))) {
         ITaskFolder *root = NULL;
-        IRegisteredTask *task = NULL;
-        BSTR name = SysAllocString(TaskName);
-        if (name && SUCCEEDED(OpenRootFolder(&root)) && SUCCEEDED(root->GetTask(name, &task)))
-            exists = TaskStartsExe(task, wideExe);
-        SysFreeString(name);
-        ReleaseOnce((IUnknown **)&task);
+        if (SUCCEEDED(OpenRootFolder(&root)))
+            exists = RegisteredTaskIsUsers(root, name, &user, wideExe) ||
+                     RegisteredTaskIsUsers(root, LegacyTaskName, &user, wideExe);
         ReleaseOnce((IUnknown **)&root);
     }
     LeaveCom(entered);

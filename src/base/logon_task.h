@@ -1,5 +1,5 @@
 // The logon task that starts this program elevated when the user logs on: registering and
-// deleting it through the Task Scheduler, and whether it exists for this exe.
+// deleting it through the Task Scheduler, and whether this user's exists for this exe.
 #pragma once
 #include <windows.h>
 
@@ -26,13 +26,20 @@ int ExeMayBeTaskTarget(void);
 extern int (*QueryUserIsAdministrator)(void);
 int UserIsAdministrator(void);
 
-// 1 when a task of this program's name exists whose action starts the exe; 0 when none does or
-// the Task Scheduler cannot be asked.
+// 1 when this user's task exists, running as this user and starting the exe (or the one task
+// 0.22 registered for everyone, when it does so); 0 when none does or the Task Scheduler cannot
+// be asked.
 int LogonTaskExists(void);
+// The name of this user's task: "vellmarin" and the user's SID. 0, or -1 when it cannot be read.
+int LogonTaskName(WCHAR *name, size_t count);
+// 1 when a task's XML text has a principal that is `user` (DOMAIN\user) or `sid` (its text),
+// without case, and, unless exe is null, its first action starts exe (quoted or not).
+int TaskXmlIsUsers(const WCHAR *xml, const WCHAR *user, const WCHAR *sid, const WCHAR *exe);
 // The task's text for `exe` (code page 932) and the user of this process: at the user's logon,
 // the exe from its own folder at the highest run level. 0, or -1 when it does not fit `count`.
 int LogonTaskXml(const char *exe, WCHAR *xml, size_t count);
-// Registers (replacing one of that name) or deletes the task for the exe; a missing task counts
-// as deleted. S_OK or the Task Scheduler's (or COM's) error.
+// Registers (replacing one of that name) or deletes this user's task for the exe; a missing task
+// counts as deleted. Either deletes the task 0.22 left when it runs as this user. S_OK or the Task
+// Scheduler's (or COM's) error.
 HRESULT RegisterLogonTask(void);
 HRESULT DeleteLogonTask(void);

@@ -15,6 +15,8 @@ SettingsRecord Settings;
 WCHAR ProgramDirectory[MAX_PATH];
 WCHAR IniPath[MAX_PATH + 16];
 
+const char SettingsNotSavedText[] = "設定を保存できませんでした。";
+
 static const WCHAR IniFileName[] = L"vellmarin.ini";
 static const char DefaultFontName[] = "ＭＳ Ｐゴシック";
 
@@ -136,26 +138,32 @@ static void WriteInteger(const char *section, const char *key, int32_t value)
     SetIniValue(&Ini, section, key, text);
 }
 
-// A change is made to the file's text as it is now, and written back whole. 0, or -1 with
-// GetLastError set: a file that cannot be read is never overwritten.
-static int BeginSave(void)
+// The Windows error of a failed read or write, never 0.
+static DWORD LastFailure(void)
 {
-    return LoadIniText(IniPath, &Ini);
-}
-
-static int EndSave(void)
-{
-    int result = SaveIniText(IniPath, &Ini);
     DWORD error = GetLastError();
-    FreeIniText(&Ini);
-    SetLastError(error);
-    return result;
+    return error != 0 ? error : ERROR_WRITE_FAULT;
 }
 
-int SaveSettings(void)
+// A change is made to the file's text as it is now and written back whole, so a file that
+// cannot be read is never overwritten. 0, or the Windows error.
+static DWORD BeginSave(void)
 {
-    if (BeginSave() != 0)
-        return -1;
+    return LoadIniText(IniPath, &Ini) == 0 ? 0 : LastFailure();
+}
+
+static DWORD EndSave(void)
+{
+    DWORD error = SaveIniText(IniPath, &Ini) == 0 ? 0 : LastFailure();
+    FreeIniText(&Ini);
+    return error;
+}
+
+DWORD SaveSettings(void)
+{
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
     const SettingsRecord &s = Settings;
     WriteInteger("SETUP", "MinAdjust", s.MinAdjust);
     WriteInteger("SETUP", "AutoClose", s.AutoClose);
@@ -199,7 +207,7 @@ int SaveSettings(void)
     return EndSave();
 }
 
-int SaveWindowPosition(HWND window)
+DWORD SaveWindowPosition(HWND window)
 {
     RECT rect;
     if (!GetWindowRect(window, &rect))
@@ -207,36 +215,48 @@ int SaveWindowPosition(HWND window)
     // A minimised window reports large negative coordinates; those are never stored.
     if (rect.top < 0 || rect.left < 0)
         return 0;
-    if (BeginSave() != 0)
-        return -1;
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
     WriteInteger("WINDOW", "Top", rect.top);
     WriteInteger("WINDOW", "Left", rect.left);
     return EndSave();
 }
 
+int ReadServerList(ServerName *names, int max)
+{
+    int count = 0;
+    LoadIniText(IniPath, &Ini);
+    while (count < max && count < ServerListMax) {
+        char key[32];
+        snprintf(key, sizeof key, "Server%d", count);
+        IniValue(&Ini, "SERVER", key, names[count], sizeof names[count]);
+        if (names[count][0] == '\0')
+            break;
+        ++count;
+    }
+    FreeIniText(&Ini);
+    return count;
+}
+
 int LoadServerList(HWND combo)
 {
+    static ServerName names[ServerListMax];
+    int count = ReadServerList(names, ServerListMax);
     int appended = 0;
-    LoadIniText(IniPath, &Ini);
-    for (int i = 0; i < ServerListMax; ++i) {
-        char key[32];
-        char name[ServerNameMax + 1];
-        snprintf(key, sizeof key, "Server%d", i);
-        IniValue(&Ini, "SERVER", key, name, sizeof name);
-        if (name[0] == '\0')
-            break;
-        LRESULT added = SendText932(combo, CB_ADDSTRING, 0, name);
+    for (int i = 0; i < count; ++i) {
+        LRESULT added = SendText932(combo, CB_ADDSTRING, 0, names[i]);
         if (added != CB_ERR && added != CB_ERRSPACE)
             ++appended;
     }
-    FreeIniText(&Ini);
     return appended;
 }
 
-int SaveServerList(HWND combo)
+DWORD SaveServerList(HWND combo)
 {
-    if (BeginSave() != 0)
-        return -1;
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
     // The section is emptied first, so no ServerN of a longer old list survives.
     ClearIniSection(&Ini, "SERVER");
     LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);

@@ -41,6 +41,7 @@ struct SettingsRecord {
 };
 
 enum { ServerListMax = 32, ServerNameMax = 256 };
+typedef char ServerName[ServerNameMax + 1];
 
 extern SettingsRecord Settings;
 extern WCHAR ProgramDirectory[MAX_PATH];    // ends in a backslash
@@ -48,8 +49,13 @@ extern WCHAR IniPath[MAX_PATH + 16];
 
 void ComputeProgramPaths(void);             // ProgramDirectory, then IniPath
 void LoadSettings(void);
-// The saves write the INI file: 0, or -1 with GetLastError set when it could not be written.
-int SaveSettings(void);
-int SaveWindowPosition(HWND window);
+// The warning a failed save shows (with Windows' text of the error, in the write-failure box).
+extern const char SettingsNotSavedText[];
+// The saves return 0, or the Windows error of the first write that failed (the rest are still
+// tried): the settings in memory stay as they are either way.
+DWORD SaveSettings(void);
+DWORD SaveWindowPosition(HWND window);
+// The INI's server list in its order, up to the first missing key: at most min(max, 32) names.
+int ReadServerList(ServerName *names, int max);
 int LoadServerList(HWND combo);             // returns the number of entries appended (0..32)
-int SaveServerList(HWND combo);
+DWORD SaveServerList(HWND combo);

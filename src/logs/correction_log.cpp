@@ -1,5 +1,5 @@
 // The yearly CSV correction log beside the executable, and the local date-time text and the
-// write-failure box that the event log shares.
+// write-failure box that the event log and the settings' saves share.
 #include "logs/correction_log.h"
 
 #include <errno.h>
@@ -21,19 +21,8 @@ char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size)
     return FormatDateAndTime(time, out, size);
 }
 
-void ShowLogWriteError(const char *message)
+void ShowWriteError(const char *message, DWORD code)
 {
-    // Taken first: the failed open, write or close left it, and the calls below may change it.
-    DWORD code = GetLastError();
-    if (code == ERROR_SUCCESS) {
-        // The runtime can fail a flush without a system error code; its text would then read
-        // "completed successfully". Name the runtime's own reason instead.
-        int reason = errno;
-        code = reason == ENOSPC   ? ERROR_DISK_FULL
-               : reason == EACCES ? ERROR_ACCESS_DENIED
-               : reason == ENOENT ? ERROR_PATH_NOT_FOUND
-                                  : ERROR_WRITE_FAULT;
-    }
     WCHAR *systemText = NULL;
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                        FORMAT_MESSAGE_ALLOCATE_BUFFER,
@@ -48,6 +37,22 @@ void ShowLogWriteError(const char *message)
     LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
     if (systemText != NULL)
         LocalFree(systemText);
+}
+
+void ShowLogWriteError(const char *message)
+{
+    // Taken first: the failed open, write or close left it, and the calls below may change it.
+    DWORD code = GetLastError();
+    if (code == ERROR_SUCCESS) {
+        // The runtime can fail a flush without a system error code; its text would then read
+        // "completed successfully". Name the runtime's own reason instead.
+        int reason = errno;
+        code = reason == ENOSPC   ? ERROR_DISK_FULL
+               : reason == EACCES ? ERROR_ACCESS_DENIED
+               : reason == ENOENT ? ERROR_PATH_NOT_FOUND
+                                  : ERROR_WRITE_FAULT;
+    }
+    ShowWriteError(message, code);
 }
 
 void LogFilePath(WCHAR *path, size_t count, const WCHAR *namePattern, int year)

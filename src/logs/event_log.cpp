@@ -172,8 +172,9 @@ void AppendEventLog(const char *serverName, const char *serverAddress, const uin
     WriteStamp(file, "Transmit Timestamp    ", fields->transmitTimestamp);
     fprintf(file, "Destination Timestamp : %s\n",
             FormatUtcTimestamp(destinationTime, stamp, sizeof stamp));
-    if (fields->leap != 3)
-        fprintf(file, "Time Difference       : %ssec\n", errorText != NULL ? errorText : "");
+    // A reply refused before its offset was taken (unsynchronised, too imprecise) has none.
+    if (fields->leap != 3 && errorText != NULL && errorText[0] != '\0')
+        fprintf(file, "Time Difference       : %ssec\n", errorText);
     fprintf(file, "\n");
 
     if (fclose(file) != 0)

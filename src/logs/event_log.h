@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include "ntp/ntp_time.h"
 
+// errorText: the clock's error; null or empty for a reply refused before its offset was taken.
 void AppendEventLog(const char *serverName, const char *serverAddress, const uint8_t *received,
                     int receivedCount, const NtpFields *fields, const SYSTEMTIME *destinationTime,
                     const char *errorText);

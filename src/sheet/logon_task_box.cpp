@@ -103,15 +103,21 @@ static int DescribeResult(const CommandResult *result, int registering, char *no
 static int ChangeTask(HWND page, int registering, char *note, size_t size)
 {
     HWND sheet = GetParent(page);
-    OpenCommandResult();
+    const char *verb = registering ? "登録" : "削除";
+    // Only a block of its own can report; one someone else made first is not asked to.
+    if (OpenCommandResult() != 0) {
+        char text[CommandMessageSize];
+        WindowsErrorText(GetLastError(), text, sizeof text);
+        snprintf(note, size, "タスクを%sできませんでした。 %s", verb, text);
+        return 0;
+    }
     DWORD error = 0;
     HANDLE process = SheetStartElevated(sheet, registering ? "/register-task" : "/unregister-task",
                                         &error);
     if (!process) {
         CloseCommandResult();
         if (error == ERROR_CANCELLED) {
-            snprintf(note, size, "管理者の許可がないためタスクを%sできませんでした。",
-                     registering ? "登録" : "削除");
+            snprintf(note, size, "管理者の許可がないためタスクを%sできませんでした。", verb);
         } else {
             char text[CommandMessageSize];
             WindowsErrorText(error, text, sizeof text);

@@ -10,6 +10,7 @@
 #include "clockwin/layout.h"
 #include "base/program.h"
 #include "base/wide_text.h"
+#include "logs/correction_log.h"
 #include "resource.h"
 
 HWND PropertySheetWindow = NULL;
@@ -111,8 +112,11 @@ void RunPropertySheet(void)
     SheetLocked = 0;
 
     if (SheetApplied) {
-        SaveSettings();
-        SaveServerList(ServerCombo);
+        // What could not be saved stays in effect until the program ends; one box says so.
+        DWORD error = SaveSettings();
+        DWORD listError = SaveServerList(ServerCombo);
+        if (error != 0 || listError != 0)
+            ShowWriteError(SettingsNotSavedText, error != 0 ? error : listError);
     } else {
         // Undoes the previewed font and colour and any correction a page made while open.
         Settings = SettingsSnapshot;

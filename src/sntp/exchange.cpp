@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 #include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
@@ -13,7 +14,7 @@
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
-int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBox932;
 void (*AnnounceLookedUpAddress)(void);
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
@@ -103,6 +104,16 @@ void CancelExchange(void)
 {
     CloseExchange();
     SetResultMessage("処理を中止しました。");
+}
+
+// A kiss bars only the address that sent it: the name's first kept address from `from` on that no
+// kiss refused in this start is asked, after a lookup as on the walk to the next address (the
+// last one in any case, so the refusal is named).
+static int KeptAddressNotRefused(int from)
+{
+    while (from + 1 < Kept.count && AddressRefused(&Kept.addresses[from]))
+        ++from;
+    return from;
 }
 
 int NameHasAddressesLeft(const char *name)
@@ -331,7 +342,7 @@ int StartExchange(const char *serverName, int applyRetryRule)
         return EndWithError("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。");
     }
     if (reuse) {
-        Kept.asked += 1;
+        Kept.asked = KeptAddressNotRefused(Kept.asked + 1);
         ExchangeRecord.address = Kept.addresses[Kept.asked];
         AppendAddressLine();
         return ContinueWithAddress(0);
@@ -362,11 +373,7 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
         return 1;
     }
     snprintf(Kept.name, sizeof Kept.name, "%s", ExchangeRecord.serverName);
-    // A kiss bars only the address that sent it: the name's first address no kiss refused is
-    // asked (the last one in any case, so the refusal is named).
-    int first = 0;
-    while (first + 1 < Kept.count && AddressRefused(&Kept.addresses[first]))
-        ++first;
+    int first = KeptAddressNotRefused(0);
     Kept.asked = first;
     Kept.lookedUpAt = TickCounter;
     ExchangeRecord.address = Kept.addresses[first];

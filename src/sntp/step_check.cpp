@@ -1,7 +1,7 @@
 // The second opinion a large correction needs. One misconfigured or stale server must not move
 // the clock by years: a step above the limit is made only when two servers agree within a second.
 #include "sntp/step_check.h"
-#include <stdio.h>
+#include "base/program.h"
 #include "base/settings.h"
 
 static const int64_t AgreementLimit = 10000000;    // 1 s in 100 ns units
@@ -72,7 +72,7 @@ int WeighStep(int64_t offset, const struct sockaddr_storage *address, const char
     answer->offset = offset;
     answer->address = *address;
     answer->answered = 1;
-    snprintf(answer->server, sizeof answer->server, "%s", server != NULL ? server : "");
+    CopyWholeCharacters(answer->server, sizeof answer->server, server != NULL ? server : "");
     // Another server must mean another host: a second name for the same address is no opinion.
     for (int i = 0; i < Count; ++i) {
         if (SameAddress(&Answers[i].address, address))
@@ -93,7 +93,7 @@ int StepCheckFailed(const char *server)
     answer->offset = 0;
     answer->answered = 0;
     answer->address = sockaddr_storage();
-    snprintf(answer->server, sizeof answer->server, "%s", server != NULL ? server : "");
+    CopyWholeCharacters(answer->server, sizeof answer->server, server != NULL ? server : "");
     Count += 1;
     return Decide();
 }

@@ -12,7 +12,7 @@ struct StepAnswer {
     int64_t offset;                 // server minus local time, 100 ns units
     int answered;                   // 0: no usable answer (a failure, or an address already asked)
     struct sockaddr_storage address;
-    char server[StepNameSize];      // for the event log; long names are cut
+    char server[StepNameSize];      // for the event log; long names cut whole-character
 };
 
 // The rule. answers[0] is the first server's; confirmStep is in seconds, 0 off. StepSet with

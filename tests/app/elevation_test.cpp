@@ -20,6 +20,7 @@
 #include "support/fake_ntp_server.h"
 
 static const int64_t Second = 10000000;
+static const char BlockName[] = "Local\\vellmarin command result";
 
 TEST(Elevation, AskedOnlyForTheMissingRightOncePerStart)
 {
@@ -100,14 +101,14 @@ void RunUntilIdle(int *sawWait)
     }
 }
 
-// The elevated instance's own exchange (any request after the first of a run) finds the server
-// 0.1 s further ahead, so what is shown is told from what this instance measured.
-struct Ahead { int64_t first; int firstRequest; };
+// The server is `first` ahead for the run's first request, `later` for the others: the elevated
+// instance's exchange is told from this instance's, a second opinion from the first.
+struct Ahead { int64_t first; int firstRequest; int64_t later; };
 
 void LaterRequestsFurtherAhead(uint8_t *reply, int *, void *context)
 {
     const Ahead *ahead = (const Ahead *)context;
-    int64_t offset = ahead->first + (FakeNtpServerRequestCount() > ahead->firstRequest ? Second / 10 : 0);
+    int64_t offset = FakeNtpServerRequestCount() > ahead->firstRequest ? ahead->later : ahead->first;
     FakeNtpPutTimestamp(reply + 32, FakeNtpNow() + offset);
     FakeNtpPutTimestamp(reply + 40, FakeNtpNow() + offset);
 }
@@ -147,15 +148,19 @@ protected:
 // exchange, and its outcome is what the status and the one log line show.
 TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
 {
-    struct Row { int64_t ahead; int startable; const char *status; } rows[] = {
+    struct Row { int64_t ahead; int startable; const char *status; int squatted = 0; } rows[] = {
         {3 * Second / 10, 1, " 秒の誤差を補正しました。"},
         {5 * Second, 1, "時計を変更できませんでした。誤差は "},
         // Windows cannot start it: as declined, this instance's own measurement is reported.
         {3 * Second / 10, 0, "管理者の許可がないため時計を変更できませんでした。誤差は "},
+        // Another process made the result block first: nothing is started, and nobody declined.
+        {3 * Second / 10, 1, "時計を変更できませんでした。誤差は ", 1},
     };
     for (const Row &row : rows) {
         static Ahead ahead;
-        ahead = Ahead{row.ahead, FakeNtpServerRequestCount() + 1};
+        ahead = Ahead{row.ahead, FakeNtpServerRequestCount() + 1, row.ahead + Second / 10};
+        HANDLE squat = row.squatted ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE,
+                                                         0, 4096, BlockName) : NULL;
         FakeNtpServerConfig config = {};
         config.shape = LaterRequestsFurtherAhead;
         config.context = &ahead;
@@ -184,16 +189,19 @@ TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
         Dispatch(SyncButton);
         RunUntilIdle(&sawWait);
         std::string status = StatusText;
-        EXPECT_TRUE(sawWait);      // the prompt too is waited for with the clock ticking
+        CloseHandle(squat);
+        // The prompt too is waited for with the clock ticking.
+        EXPECT_EQ(!row.squatted, sawWait);
         EXPECT_NE(std::string::npos, status.find(row.status)) << status;
+        EXPECT_EQ(row.squatted, status.find(ErrorText(ERROR_ALREADY_EXISTS)) != std::string::npos) << status;
         // The child's offset is 0.1 s from this instance's own: 40 ms tells them apart on a
         // loaded machine, where a loopback measurement may be some 10 ms off.
-        double shown = -(double)(row.ahead + (row.startable ? Second / 10 : 0)) / Second;
+        double shown = -(double)(row.ahead + (row.startable && !row.squatted ? Second / 10 : 0)) / Second;
         EXPECT_NEAR(shown, ErrorSeconds(status), 0.040) << status;
         std::vector<std::string> log = ReadLines(LogPath(folder));
         ASSERT_EQ(2u, log.size());
         EXPECT_NEAR(shown, ErrorSeconds(log[1].substr(log[1].find(',') + 1)), 0.040);
-        if (row.ahead < Second || !row.startable)
+        if (row.ahead < Second || !row.startable || row.squatted)
             continue;
         // The child's 1314 reached the status; a second failure in this start asks no more.
         EXPECT_NE(std::string::npos, status.find(ErrorText(ERROR_PRIVILEGE_NOT_HELD))) << status;
@@ -207,36 +215,55 @@ TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
     QueryProcessElevated = TokenIsElevated;
 }
 
-// The product itself in a fresh folder: exit codes, no window, neither INI nor log written.
+// The product itself in a fresh folder: exit codes, no window, no log, the INI left as it was. A
+// step above ConfirmStep (1000 s) is set only when another address of the INI's list agrees;
+// Wine then refuses a shift that large (3). The block's bytes change nothing.
 TEST_F(ElevatedSync, SyncCommandOfTheProduct)
 {
-    // A step above ConfirmStep (1000 s) is set only when the starting instance left the same
-    // measurement in the result block (0: none left); Wine then refuses a shift that large.
-    struct Row { int64_t ahead; const char *arguments; int code; int64_t starter; } rows[] = {
-        {3 * Second / 10, "/sync 127.0.0.1", 0, 0},
-        {5 * Second, "/sync 127.0.0.1", 3, 0},
-        {0, "/sync", 87, 0},
-        {0, "/sync 127.0.0.1 ::1", 87, 0},
-        {2000 * Second, "/sync 127.0.0.1", 2, 0},
-        {2000 * Second, "/sync 127.0.0.1", 2, -2000 * Second},
-        {2000 * Second, "/sync 127.0.0.1", 3, 2000 * Second},
+    const std::string name256 = std::string(252, 'a') + ".com";
+    const std::string server256 = "/sync " + name256, server257 = "/sync a" + name256;
+    const char *const both = "Server0=127.0.0.1\r\nServer1=::1\r\n";
+    struct Row { int64_t ahead, later; const char *arguments; const char *servers; int code; } rows[] = {
+        {3 * Second / 10, 3 * Second / 10, "/sync 127.0.0.1", nullptr, 0},
+        {5 * Second, 5 * Second, "/sync 127.0.0.1", nullptr, 3},
+        {0, 0, "/sync", nullptr, 87},
+        {0, 0, "/sync 127.0.0.1 ::1", nullptr, 87},
+        {0, 0, server257.c_str(), nullptr, 87},
+        {0, 0, server256.c_str(), nullptr, 2},      // runs: the name cannot be looked up
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", nullptr, 2},
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", "Server0=127.0.0.1\r\n", 2},
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", both, 3},
+        {2000 * Second, 2000 * Second, "/sync ::1", both, 3},
+        {2000 * Second, 0, "/sync 127.0.0.1", both, 2},
+        // Two entries, one address: it counts once, and the next address is asked.
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", "Server0=::ffff:127.0.0.1\r\n", 2},
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1",
+         "Server0=127.0.0.1\r\nServer1=::ffff:127.0.0.1\r\nServer2=::1\r\n", 3},
+        // The list's next ones after the command line's, four servers in all: ::1 comes too late.
+        {2000 * Second, 2000 * Second, "/sync 127.0.0.1", "Server0=::1\r\nServer1=127.0.0.1\r\n"
+         "Server2=::ffff:127.0.0.1\r\nServer3=[::ffff:127.0.0.1]\r\nServer4=0:0:0:0:0:ffff:7f00:1\r\n", 2},
     };
     for (const Row &row : rows) {
+        // Whatever another process of the user may leave in the block before /sync starts.
+        CommandResult junk;
+        memset(&junk, 0x5A, sizeof junk);
         OpenCommandResult();
-        if (row.starter != 0)
-            OfferStarterOffset(row.starter);
+        WriteCommandResult(&junk);
+        static Ahead ahead;
+        ahead = Ahead{row.ahead, FakeNtpServerRequestCount() + 1, row.later};
         FakeNtpServerConfig config = {};
-        config.offset = row.ahead;
+        config.shape = LaterRequestsFurtherAhead;
+        config.context = &ahead;
         FakeNtpServerConfigure(&config);
-        std::string folder = MakeRunFolder("sync", "");
-        DeleteFileA((folder + "vellmarin.ini").c_str());
+        std::string ini = row.servers ? std::string("[SERVER]\r\n") + row.servers : "";
+        std::string folder = MakeRunFolder("sync", ini);
         ASSERT_EQ(0, LaunchClock(folder, &clock, row.arguments));
         int code = -1, windows = 0;
         for (int i = 0; i < 2000 && (code = WaitForExit(&clock, 10)) == -1; ++i)
             windows += FindProcessWindow(clock.process.dwProcessId, NULL, NULL, 0, 0) != NULL;
-        EXPECT_EQ(row.code, code) << row.arguments;
+        EXPECT_EQ(row.code, code) << row.arguments << " " << (row.servers ? row.servers : "");
         EXPECT_EQ(0, windows) << row.arguments;
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder + "vellmarin.ini").c_str()));
+        EXPECT_EQ(ini, ReadWholeFile(folder + "vellmarin.ini"));
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(LogPath(folder).c_str()));
         StopClock(&clock);
         CloseCommandResult();

@@ -87,7 +87,7 @@ protected:
     void TearDown() override
     {
         CloseExchange();
-        LogErrorBox = MessageBoxA;
+        LogErrorBox = MessageBox932;
     }
 };
 

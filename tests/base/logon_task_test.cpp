@@ -51,7 +51,7 @@ namespace {
 // The task's time limit as the prefix's Task Scheduler hands it back, "none" without a task.
 // Wine 8 keeps a task's settings but drops its principal, triggers and actions (its reader skips
 // them), so those are checked in the text it is given.
-std::wstring ReadTaskLimit()
+std::wstring ReadTaskLimit(const WCHAR *name)
 {
     ITaskService *service = NULL;
     ITaskFolder *root = NULL;
@@ -66,7 +66,7 @@ std::wstring ReadTaskLimit()
                                 __uuidof(ITaskService), (void **)&service)) ||
         FAILED(service->Connect(none, none, none, none)) ||
         FAILED(service->GetFolder(SysAllocString(L"\\"), &root)) ||
-        FAILED(root->GetTask(SysAllocString(L"vellmarin"), &task)) ||
+        FAILED(root->GetTask(SysAllocString(name), &task)) ||
         FAILED(task->get_Definition(&definition)) || FAILED(definition->get_Settings(&settings)))
         return L"none";     // the objects go with the test process
     return SUCCEEDED(settings->get_ExecutionTimeLimit(&limit)) && limit ? limit : L"";
@@ -90,6 +90,7 @@ const IID DomDocument = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x
 TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
 {
     static WCHAR xml[8192];
+    EXPECT_EQ(-1, LogonTaskXml("C:\\Program Files\\\x81", xml, 8192));    // a lone lead byte
     ASSERT_EQ(0, LogonTaskXml("C:\\Program Files\\A&B's\\vellmarin.exe", xml, 8192));
     WCHAR user[256];
     DWORD size = 256;
@@ -130,18 +131,64 @@ TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
     }
 }
 
+// This user's task, by its own name.
 TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
 {
+    WCHAR name[256];
+    ASSERT_EQ(0, LogonTaskName(name, 256));
+    EXPECT_EQ(0, wcsncmp(name, L"vellmarin S-1-", 14)) << name;
     CommandResult result;
     snprintf(TaskExePath, sizeof TaskExePath, "C:\\users\\Public\\vellmarin.exe");
     EXPECT_EQ(ExitNotInProgramFiles, RunCommand(1, &result));
-    EXPECT_EQ(L"none", ReadTaskLimit());
+    EXPECT_EQ(L"none", ReadTaskLimit(name));
     snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-task-test\\vellmarin.exe");
     ASSERT_EQ(ExitClockSet, RunCommand(1, &result));
     EXPECT_EQ(0u, result.windowsError);
-    EXPECT_EQ(L"PT0S", ReadTaskLimit());
+    EXPECT_EQ(L"PT0S", ReadTaskLimit(name));
     ASSERT_EQ(ExitClockSet, RunCommand(0, &result));
-    EXPECT_EQ(L"none", ReadTaskLimit());
+    EXPECT_EQ(L"none", ReadTaskLimit(name));
     EXPECT_EQ(ExitClockSet, RunCommand(0, &result));     // nothing to delete is done too
+    TaskExePath[0] = '\0';
+}
+
+// Whose task it is, read from the task's text: the principal's user, by name or SID, and the
+// exe; the logon trigger's user says nothing.
+TEST(LogonTask, TaskTextIsThisUsersOnlyWithItsPrincipalAndExe)
+{
+    const std::wstring ours = L"C:\\Program Files\\A&amp;B\\vellmarin.exe";
+    struct Row { const WCHAR *principal; std::wstring command; int withExe, withoutExe; } rows[] = {
+        {L"PC\\Ann", ours, 1, 1}, {L"pc\\ANN", L"\"c:\\program files\\a&amp;b\\VELLMARIN.exe\"", 1, 1},
+        {L"S-1-5-21-1-2-3-1001", ours, 1, 1}, {L"PC\\Bob", ours, 0, 0}, {L"S-1-5-21-1-2-3-1002", ours, 0, 0},
+        {L"Ann", ours, 0, 0}, {nullptr, ours, 0, 0},        // no principal, as Wine keeps a task
+        {L"PC\\Ann", L"C:\\Program Files\\A&amp;B\\other.exe", 0, 1}, {L"PC\\Ann", L"", 0, 1},
+    };
+    for (const Row &row : rows) {
+        std::wstring xml = L"<Task><Triggers><LogonTrigger><UserId>PC\\Ann</UserId></LogonTrigger></Triggers>";
+        if (row.principal)
+            xml += L"<Principals><Principal id=\"Author\"><UserId>" + std::wstring(row.principal) +
+                   L"</UserId></Principal></Principals>";
+        xml += L"<Actions><Exec>" + (row.command.empty() ? L"" : L"<Command>" + row.command + L"</Command>") +
+               L"</Exec></Actions></Task>";
+        SCOPED_TRACE(std::string(xml.begin(), xml.end()));
+        EXPECT_EQ(row.withExe, TaskXmlIsUsers(xml.c_str(), L"PC\\Ann", L"S-1-5-21-1-2-3-1001",
+                                              L"C:\\Program Files\\A&B\\vellmarin.exe"));
+        EXPECT_EQ(row.withoutExe, TaskXmlIsUsers(xml.c_str(), L"PC\\Ann", L"S-1-5-21-1-2-3-1001", NULL));
+    }
+}
+
+// A 32-bit exe sees the 64-bit Program Files only through the registry's ProgramW6432Dir: a
+// folder named there holds the task's exe (the prefix names none; the test names its own).
+TEST(ProgramFilesRule, TheSixtyFourBitFolderFromTheRegistry)
+{
+    HKEY key = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                           0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key));
+    ASSERT_NE(ERROR_SUCCESS, RegQueryValueExA(key, "ProgramW6432Dir", NULL, NULL, NULL, NULL)) << "named already";
+    snprintf(TaskExePath, sizeof TaskExePath, "D:\\Programs 64\\vm\\vellmarin.exe");
+    EXPECT_EQ(0, ExeMayBeTaskTarget());
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "ProgramW6432Dir", 0, REG_SZ, (const BYTE *)"D:\\Programs 64", 15));
+    EXPECT_EQ(1, ExeMayBeTaskTarget());
+    RegDeleteValueA(key, "ProgramW6432Dir");
+    RegCloseKey(key);
     TaskExePath[0] = '\0';
 }

@@ -151,11 +151,13 @@ TEST_F(EventLog, ConditionalLines)
         {0xA4, 16, false, true, "Leap Indicator        : 2 (UTCの最後の分は59秒(うるう秒削除))"},
         {0xE4, 1, true, false, "Leap Indicator        : 3 (サーバーの時計が同期していません)"},
         {0xE4, 0, false, false, "Leap Indicator        : 3 (サーバーの時計が同期していません)"},
+        // Refused as too imprecise: no offset was taken.
+        {0x24, 2, false, false, "Leap Indicator        : 0 (うるう秒警告なし)"},
     };
     for (const Row &row : rows) {
         reply[0] = row.first;
         reply[1] = row.stratum;
-        std::string report = Report(48, row.differenceLine ? "0.000" : NULL);
+        std::string report = Report(48, row.differenceLine ? "0.000" : row.first == 0x24 ? "" : NULL);
         EXPECT_TRUE(HasLineStarting(report, row.leapLine)) << row.leapLine;
         EXPECT_EQ(row.referenceLine, HasLineStarting(report, "Reference Identifier")) << (int)row.stratum;
         EXPECT_EQ(row.differenceLine, HasLineStarting(report, "Time Difference")) << (int)row.first;

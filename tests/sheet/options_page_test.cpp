@@ -20,6 +20,7 @@
 #include "base/elevation.h"
 #include "base/exit_codes.h"
 #include "base/logon_task.h"
+#include "logs/correction_log.h"
 #include "resource.h"
 #include "vellmarin_version.h"
 
@@ -357,13 +358,24 @@ TEST_F(OptionsPage, StyleChangeRebuildsTheWindowWhereItStands)
     EXPECT_EQ(1, IniInt("SETUP", "FormStyle", -1));
 }
 
+std::vector<std::string> SaveBoxes;
+
+int WINAPI RecordSaveBox(HWND, LPCSTR text, LPCSTR caption, UINT)
+{
+    SaveBoxes.push_back(std::string(caption) + "|" + text);
+    return IDOK;
+}
+
 // In a folder where the INI file cannot be written, the list edited in one sheet session is the
-// list in use: a later change of look alone keeps its entries and the selection.
+// list in use: a later change of look alone keeps its entries and the selection. Each OK, and
+// the position at close, shows one box that says so.
 TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
 {
     Open("");
     std::wstring ini = IniPath;
     _snwprintf(IniPath, MAX_PATH + 16, L"%lsno-such-folder\\vellmarin.ini", ProgramDirectory);
+    SaveBoxes.clear();
+    LogErrorBox = RecordSaveBox;
     RunSheet([](HWND sheet) {
         HWND page = ShowPage(sheet, 1);
         SendDlgItemMessageA(page, IDC_SERVER_LIST, LB_SETCURSEL, (WPARAM)-1, 0);
@@ -379,7 +391,16 @@ TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
     EXPECT_EQ(0, GetWindowLongA(ClockWindow, GWL_STYLE) & WS_CAPTION);
     EXPECT_EQ("127.0.0.1|127.0.0.2|127.0.0.9", ComboEntries(ServerCombo));
     EXPECT_EQ(2, (int)SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0));
+    Settings.Position = 1;
+    SetWindowPos(ClockWindow, NULL, 170, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
+    LogErrorBox = MessageBox932;
     _snwprintf(IniPath, MAX_PATH + 16, L"%ls", ini.c_str());
+    char reason[256];
+    WindowsErrorText(ERROR_PATH_NOT_FOUND, reason, sizeof reason);
+    ASSERT_EQ(3u, SaveBoxes.size());
+    for (const std::string &box : SaveBoxes)
+        EXPECT_EQ(0u, box.find(std::string("vellmarin エラー|設定を保存できませんでした。\n\n") + reason)) << box;
 }
 
 TEST_F(OptionsPage, PlacementChangeMarksTheCreationRectangle)
@@ -514,17 +535,20 @@ HANDLE AnswerStart(HWND owner, const char *parameters, DWORD *error)
 // happen keeps the sheet open with the reason beside the box, and a second OK closes it.
 TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
 {
-    struct Row { StartAnswer answer; const char *note; };
+    struct Row { StartAnswer answer; const char *note; int squatted = 0; };
     const Row rows[] = {
         {{ERROR_CANCELLED, 0, 0, 0}, "管理者の許可がないためタスクを登録できませんでした。"},
         {{ERROR_FILE_NOT_FOUND, 0, 0, 0}, "管理者として起動できませんでした（2 "},
         {{0, ExitTaskRefused, 0x80070005, 0}, "タスクスケジューラが登録を拒否しました（0x80070005 "},
         {{0, ExitNotInProgramFiles, 0, 0}, "この場所からは登録できません。Program Files に置くと登録できます。"},
         {{0, ExitClockSet, 0, 1}, nullptr},
+        // A result block someone else made first: nothing is started.
+        {{0, ExitClockSet, 0, 0}, "タスクを登録できませんでした。 ", 1},
     };
-    char taskFile[MAX_PATH];
-    GetSystemDirectoryA(taskFile, MAX_PATH);
-    strcat(taskFile, "\\tasks\\vellmarin");
+    WCHAR taskFile[MAX_PATH], name[256];
+    ASSERT_EQ(0, LogonTaskName(name, 256));
+    GetSystemDirectoryW(taskFile, MAX_PATH);
+    wcscat(wcscat(taskFile, L"\\tasks\\"), name);
     snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     SheetStartElevated = AnswerStart;
     for (const Row &row : rows) {
@@ -532,6 +556,10 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         Open("");
         NextStart = row.answer;
         Starts = 0;
+        StartedWith.clear();
+        StartOwner = NULL;
+        HANDLE squat = row.squatted ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE,
+                                                         0, 4096, "Local\\vellmarin command result") : NULL;
         std::string note;
         int openAfterOk = -1, checked = -1;
         HWND shown = NULL;
@@ -541,23 +569,24 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
             Click(page, IDC_LOGON_TASK);
             ShowPage(sheet, 1);         // OK pressed on another page
             PressOk(sheet);
-            PumpUntil([] { return Starts > 0; }, 2000);
+            PumpUntil([&] { return Starts > 0 || !Text(page, IDC_LOGON_TASK_NOTE).empty(); }, 2000);
             openAfterOk = IsWindow(sheet) && PropSheet_GetCurrentPageHwnd(sheet) == page;
             note = Text(page, IDC_LOGON_TASK_NOTE);
             checked = Checked(page, IDC_LOGON_TASK);
             if (openAfterOk)
                 PressOk(sheet);
         });
-        EXPECT_EQ(1, Starts);
-        EXPECT_EQ("/register-task", StartedWith);
-        EXPECT_EQ(shown, StartOwner);
+        CloseHandle(squat);
+        EXPECT_EQ(!row.squatted, Starts);
+        EXPECT_EQ(row.squatted ? "" : "/register-task", StartedWith);
+        EXPECT_EQ(row.squatted ? NULL : shown, StartOwner);
         EXPECT_EQ(nullptr, PropertySheetWindow);
         EXPECT_EQ(row.note != nullptr, openAfterOk);
         if (row.note) {
             EXPECT_EQ(0, note.compare(0, strlen(row.note), row.note)) << note;
             EXPECT_EQ(0, checked);
         } else {
-            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(taskFile));
+            EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(taskFile));
             EXPECT_EQ(S_OK, DeleteLogonTask());
         }
         TearDownClock();

@@ -15,6 +15,7 @@ BOOL ClockSettingResult = TRUE;
 static HWND OutputBox;
 static std::vector<uint64_t> FixedInstants;
 static size_t FixedNext;
+static uint64_t FixedStep;         // how far each read past the queued instants goes on
 static SOCKET Senders[2][2] = {{INVALID_SOCKET, INVALID_SOCKET}, {INVALID_SOCKET, INVALID_SOCKET}};
 static unsigned short SenderPorts[2][2];
 
@@ -152,16 +153,17 @@ int RunExchange(const char *server, int applyRetryRule)
 
 static void WINAPI ReadFixedClock(LPFILETIME utc)
 {
-    uint64_t value = FixedInstants[FixedNext < FixedInstants.size() ? FixedNext
-                                                                    : FixedInstants.size() - 1];
-    if (FixedNext < FixedInstants.size())
-        FixedNext++;
+    size_t last = FixedInstants.size() - 1;
+    uint64_t value = FixedNext <= last ? FixedInstants[FixedNext]
+                                       : FixedInstants[last] + (FixedNext - last) * FixedStep;
+    FixedNext++;
     utc->dwLowDateTime = (DWORD)value;
     utc->dwHighDateTime = (DWORD)(value >> 32);
 }
 
-void UseFixedClock(const std::vector<uint64_t> &fileTimes)
+void UseFixedClock(const std::vector<uint64_t> &fileTimes, uint64_t step)
 {
+    FixedStep = step;
     FixedInstants = fileTimes;
     FixedNext = 0;
     ReadUtcClock = ReadFixedClock;

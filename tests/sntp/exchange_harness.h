@@ -31,8 +31,9 @@ int StartAndSend(const char *server, int applyRetryRule);
 // Runs a whole exchange (start, then messages until it ends). Returns StartExchange's result.
 int RunExchange(const char *server, int applyRetryRule);
 
-// The fixed clock: successive reads return the queued instants, the last one repeating.
-void UseFixedClock(const std::vector<uint64_t> &fileTimes);
+// The fixed clock: successive reads return the queued instants, the last one repeating, or
+// going on by step with each further read.
+void UseFixedClock(const std::vector<uint64_t> &fileTimes, uint64_t step = 0);
 void UseRealClock(void);
 uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second, int ms);
 

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 #include <string.h>
 #include <string>
+#include "base/wide_text.h"
 #include "sntp/exchange_harness.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
@@ -492,7 +493,7 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         const char *asked;      // the address asked
         const char *message;    // how the attempt ended
         int left;               // NameHasAddressesLeft afterwards
-        const char *rate = nullptr; // an address that sent RATE before the attempt
+        const char *rate = nullptr; // the one address that sent RATE before the attempt
     } rows[] = {
         {"first attempt: IPv6 first", 1000, 1, "dual", 1, "::1", timeOut, 1},
         {"retry: IPv4, no lookup", 1020, 1, "dual", 0, "127.0.0.1", timeOut, 0},
@@ -505,6 +506,8 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         {"send fails on the first", 4000, 1, "bcast", 1, "127.255.255.255", "エラー: 送信失敗", 1},
         {"the next asks the second", 4010, 1, "bcast", 0, "127.0.0.1", timeOut, 0},
         {"RATE from the first: the second", 5000, 1, "dual", 1, "127.0.0.1", timeOut, 0, "::1"},
+        {"RATE from the second: the first", 6000, 1, "triple", 1, "::1", timeOut, 1, "127.0.0.2"},
+        {"the walk passes over the second", 6020, 1, "triple", 0, "127.0.0.1", timeOut, 0},
     };
     UseFakeResolver();
     FakeNtpServerConfig config = {};
@@ -514,12 +517,16 @@ TEST_F(ExchangeTest, AttemptsOfARunAskEachAddressOfTheNameInTurn)
         SCOPED_TRACE(row.name);
         if (strcmp(row.server, "bcast") == 0)
             FakeAddresses({"127.255.255.255", "127.0.0.1"});
+        else if (strcmp(row.server, "triple") == 0)
+            FakeAddresses({"::1", "127.0.0.2", "127.0.0.1"});
         else
             FakeAddresses({"::1", "127.0.0.1"});
         TickCounter = row.tick;
         sockaddr_storage rate = {};
-        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0)
+        if (row.rate != nullptr && ParseAddressLiteral(row.rate, &rate) == 0) {
+            ForgetKisses();
             RememberKiss("RATE", row.rate, &rate, 1);
+        }
         LONG lookups = FakeLookups;
         StartAndSend(row.server, row.rule);
         for (int waited = 0; ExchangeRecord.phase == ExchangeResolving && waited < 2000; waited += 10)
@@ -593,7 +600,7 @@ TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
         EXPECT_EQ(std::vector<std::string>{row.message}, OutputLines());
         StopNetwork();
         NetworkStartup = WSAStartup;
-        NetworkErrorBox = MessageBoxA;
+        NetworkErrorBox = MessageBox932;
         StartNetwork();
     }
     WSACleanup();

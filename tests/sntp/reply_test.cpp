@@ -237,9 +237,12 @@ TEST_F(ReplyTest, CorrectionSetsTheMillisecondJustCrossed)
     struct Row {
         std::vector<uint64_t> fresh;    // 100 ns units after T0 + 7 s, the last repeating
         uint64_t set;
+        uint64_t step = 0;              // or the clock going on by this much a reading
     } rows[] = {
         {{0}, 0}, {{4999, 9999, 10050}, 10000}, {{1, 10099}, 10000},
         {{5000, 10100, 19990, 20000}, 20000}, {{4999}, 0}, {{5000}, 10000},
+        // A running clock: the first edge crossed, never the nearest millisecond of a later reading.
+        {{9990}, 10000, 7}, {{9990, 10099}, 10000, 7}, {{9990, 10100}, 20000, 7},
     };
     Settings.MinAdjust = 0;
     for (const Row &row : rows) {
@@ -249,7 +252,7 @@ TEST_F(ReplyTest, CorrectionSetsTheMillisecondJustCrossed)
         std::vector<uint64_t> readings = {T0};
         for (uint64_t fresh : row.fresh)
             readings.push_back(T0 + 7 * Second + fresh);
-        UseFixedClock(readings);
+        UseFixedClock(readings, row.step);
         ASSERT_EQ(0, DeliverAndProcess(reply, 48));
         ASSERT_EQ(1u, ClockSettings.size()) << row.set;
         EXPECT_EQ(T0 + 8 * Second + row.set, SystemTimeToFileTime64(&ClockSettings[0])) << row.set;
@@ -301,6 +304,7 @@ TEST(StepCheck, AgreementRule)
         {"a failure agrees with nothing", {2000 * S, -1}, 8, 1000, StepAskNext, 0},
         {"failures up to four servers", {2000 * S, -1, -1, -1}, 8, 1000, StepRefuse, 0},
         {"four at most", {Years, 0, 30 * S, 60 * S}, 8, 1000, StepRefuse, 0},
+        {"limit 1 checks 2 s", {2 * S}, 4, 1, StepAskNext, 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -314,6 +318,33 @@ TEST(StepCheck, AgreementRule)
                                              row.confirmStep, &from));
         EXPECT_EQ(row.from, from);
     }
+}
+
+// The step under way, call by call (F a failure): a server that failed is asked but never an
+// answer, and a failure told outside a check or past four servers changes nothing.
+TEST(StepCheck, AnswersAndFailuresOfTheStepUnderWay)
+{
+    const int64_t S = 10000000, F = INT64_MIN;
+    const int Set = StepSet, Ask = StepAskNext, No = StepRefuse;
+    struct Row { int list; std::vector<int64_t> offsets; std::vector<int> verdicts; int asked; } rows[] = {
+        {4, {2000 * S, F, 0}, {Ask, Ask, Ask}, 3},              // no answer of 0 s
+        {4, {2000 * S, F, 2000 * S}, {Ask, Ask, Set}, 3},       // a silent first opinion
+        {4, {F}, {No}, 0},
+        {8, {2000 * S, F, F, F, F}, {Ask, Ask, Ask, No, No}, 4},
+    };
+    Settings.ConfirmStep = 1000;
+    for (const Row &row : rows) {
+        StartStepCheck(row.list);
+        for (size_t i = 0; i < row.offsets.size(); ++i) {
+            sockaddr_storage address = {};
+            ParseAddressLiteral(("127.0.0." + std::to_string(i + 1)).c_str(), &address);
+            EXPECT_EQ(row.verdicts[i], row.offsets[i] == F ? StepCheckFailed("x")
+                                                           : WeighStep(row.offsets[i], &address, "x")) << i;
+        }
+        EXPECT_EQ(row.asked, StepServersAsked());
+        EXPECT_EQ(row.verdicts.back() == Ask, StepCheckPending());
+    }
+    StartStepCheck(1);
 }
 
 TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
