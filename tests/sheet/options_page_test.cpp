@@ -496,7 +496,7 @@ TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAS
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
         EXPECT_EQ("Program Files に置くと登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     QueryUserIsAdministrator = [] { return 0; };
     RunSheet([&](HWND sheet) {
         HWND page = ShowPage(sheet, 0);
@@ -504,7 +504,7 @@ TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAS
         EXPECT_EQ("管理者のアカウントでのみ登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
     QueryUserIsAdministrator = UserIsAdministrator;
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }
 
 // The elevated instance as a test answers it: declined or not started (error), its result block,
@@ -549,7 +549,7 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
     ASSERT_EQ(0, LogonTaskName(name, 256));
     GetSystemDirectoryW(taskFile, MAX_PATH);
     wcscat(wcscat(taskFile, L"\\tasks\\"), name);
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     SheetStartElevated = AnswerStart;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.answer.exitCode);
@@ -592,7 +592,7 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         TearDownClock();
     }
     SheetStartElevated = StartElevatedSelf;
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }
 
 }  // namespace
