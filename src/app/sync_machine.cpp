@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "app/elevation_wait.h"
+#include "app/opinion_walk.h"
 #include "base/program.h"
 #include "resource.h"
 #include "clockwin/display.h"
@@ -17,7 +18,6 @@
 #include "sheet/property_sheet.h"
 #include "sheet/server_page.h"
 #include "sntp/exchange.h"
-#include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 #include "sntp/step_check.h"
@@ -41,7 +41,6 @@ static char QueryServerName[ServerNameMax + 1];
 static uint32_t ElevationOfferedFor = 0;
 // The one-minute rule of the attempt under way, for the servers asked for a second opinion.
 static int AttemptAppliesRule;
-static int AskingOpinion;
 
 static const char MainTitle[] = "vellmarin";
 static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
@@ -220,10 +219,11 @@ void ShowQueryStatus(void)
     SetStatusText(text);
 }
 
-int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
+// A query for a second opinion belongs to the step check under way; any other begins one afresh.
+static int BeginQuery(const char *serverName, int applyRetryRule, SyncState state, int forOpinion)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
-    if (!AskingOpinion)
+    if (!forOpinion)
         StartStepCheck(state == TestQuerying ? 1 : ServerCount());
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
         return -1;
@@ -240,6 +240,11 @@ int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
     SetStatusText(ExchangeRecord.ResultMessage);
     EnableQueryControls(1, state);
     return -1;
+}
+
+int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
+{
+    return BeginQuery(serverName, applyRetryRule, state, 0);
 }
 
 void ShowResult(void)
@@ -291,45 +296,31 @@ void AutomaticAttempt(void)
         AfterFailure();
 }
 
-// Asks server for a second opinion of the step under way: 0 under way, -1 ended at once.
-static int StartOpinionQuery(const char *server)
+// The second opinion's walk sees the server list and asks through these.
+static int SelectedIndex(void)
 {
-    AskingOpinion = 1;
-    int started = StartQuery(server, AttemptAppliesRule, Querying);
-    AskingOpinion = 0;
-    return started;
+    LRESULT index = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
+    return index == CB_ERR || index < 0 ? -1 : (int)index;
 }
 
-// A large step waits for a second opinion: the next servers of the list are asked in turn (one
-// a kiss refused counts as failed) until the rule has its verdict. Only a refusal ends here; an
-// agreement is set by the reply that brought it.
-static void AskNextOpinion(int failed)
+static const char *NameAtIndex(int index)
 {
-    LRESULT first = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
-    int count = ServerCount();
-    int verdict = failed ? StepCheckFailed(QueryServerName) : StepAskNext;
-    while (verdict == StepAskNext && first != CB_ERR && count > 0) {
-        const char *server = ServerNameAt((first + StepServersAsked()) % count);
-        if (ServerRefused(server) == NULL && StartOpinionQuery(server) == 0)
-            return;
-        verdict = StepCheckFailed(server);
-    }
-    RefuseLargeStep();
-    ExchangeRecord.ExchangeFailed = 1;
-    AfterFailure();
+    return ServerNameAt(index);
 }
 
-// A server asked for a second opinion that failed on one of its addresses (a time-out, a failed
-// send) is asked at its next address before it counts as failed. 1 when a query is under way.
-static int AskSameOpinionNextAddress(void)
+static int AskForOpinion(const char *server)
 {
-    char server[sizeof QueryServerName];
-    CopyBounded(server, sizeof server, QueryServerName);
-    for (int tried = 0; tried < LookupAddressMax && NameHasAddressesLeft(server); ++tried) {
-        if (StartOpinionQuery(server) == 0)
-            return 1;
-    }
-    return 0;
+    return BeginQuery(server, AttemptAppliesRule, Querying, 1);
+}
+
+static const OpinionListRecord OpinionList = {ServerCount, SelectedIndex, NameAtIndex, AskForOpinion};
+
+// The step under way has no verdict yet: the next server is asked, or the refused step ends the
+// attempt as failed.
+static void AskNextOrRefuse(int failed)
+{
+    if (!AskNextOpinion(&OpinionList, QueryServerName, failed))
+        AfterFailure();
 }
 
 // Handlers of the table.
@@ -386,8 +377,8 @@ static void QueryTick(void)
         return;
     if (!StepCheckPending())
         AfterFailure();
-    else if (!AskSameOpinionNextAddress())
-        AskNextOpinion(1);
+    else if (!AskSameOpinionNextAddress(&OpinionList, QueryServerName))
+        AskNextOrRefuse(1);
 }
 
 static void BeginElevationWait(void);
@@ -395,8 +386,8 @@ static void BeginElevationWait(void);
 static void QueryDone(void)
 {
     if (StepCheckPending()) {
-        if (!(ExchangeRecord.ExchangeFailed && AskSameOpinionNextAddress()))
-            AskNextOpinion(ExchangeRecord.ExchangeFailed);
+        if (!(ExchangeRecord.ExchangeFailed && AskSameOpinionNextAddress(&OpinionList, QueryServerName)))
+            AskNextOrRefuse(ExchangeRecord.ExchangeFailed);
         return;
     }
     if (ExchangeRecord.ExchangeFailed) {
