@@ -1,5 +1,6 @@
 // The synchronisation state machine: start-up delay, queries, retries with rotation, server tests,
-// leap-second waits and closing itself, as one table of handlers indexed by state and event.
+// leap-second waits, the queries after a wake and at an interval, and closing itself, as one table
+// of handlers indexed by state and event.
 #include "app/sync_machine.h"
 
 #include <commctrl.h>
@@ -41,6 +42,9 @@ static char QueryServerName[ServerNameMax + 1];
 static uint32_t ElevationOfferedFor = 0;
 // The one-minute rule of the attempt under way, for the servers asked for a second opinion.
 static int AttemptAppliesRule;
+// Ticks since a query last ran (held at 0 while one runs): the interval counts on the tick, so a
+// step of the clock neither brings it forward nor holds it back.
+static uint32_t TicksSinceQuery = 0;
 
 static const char MainTitle[] = "vellmarin";
 static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
@@ -75,10 +79,16 @@ void EnterState(SyncState state)
         SetWindowTextA(ClockWindow, state == LeapWait ? LeapWaitTitle : MainTitle);
 }
 
-void BeginStartDelay(void)
+// A new automatic run: all its retries, from the server the user selected.
+static void BeginRun(void)
 {
     RetriesLeft = Settings.RetryMax;
-    TakeKissMovesOn();      // a new run starts from the server the user selected
+    TakeKissMovesOn();
+}
+
+void BeginStartDelay(void)
+{
+    BeginRun();
     EnterState(StartDelay);
 }
 
@@ -223,6 +233,7 @@ void ShowQueryStatus(void)
 static int BeginQuery(const char *serverName, int applyRetryRule, SyncState state, int forOpinion)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
+    TicksSinceQuery = 0;        // one that ends at once ends now
     if (!forOpinion)
         StartStepCheck(state == TestQuerying ? 1 : ServerCount());
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
@@ -543,20 +554,35 @@ static void AbandonElevationWait(void)
     EnterState(Idle);
 }
 
+// After a wake the network needs a moment, as at start: the same wait, then a new run.
+static void WakeStart(void)
+{
+    if (Settings.ResyncOnWake)
+        BeginStartDelay();
+}
+
+// The window left open asks again once the interval has passed since the last query ended.
+static void IntervalStart(void)
+{
+    BeginRun();
+    AutomaticAttempt();
+}
+
 typedef void SyncHandler(void);
 
-// What each event does in each state; null means the event is ignored there.
+// What each event does in each state; null means the event is ignored there. A wake or an
+// interval never disturbs a query, a test or a wait under way.
 static SyncHandler *const SyncTable[SyncStateCount][SyncEventCount] = {
-    //                  Tick            ExchangeDone  SyncButton   SettingsButton
-    /* Idle         */ {nullptr,        nullptr,      ManualStart, OpenSettings},
-    /* StartDelay   */ {StartDelayTick, nullptr,      ManualStart, OpenSettings},
-    /* Querying     */ {QueryTick,      QueryDone,    AbortQuery,  nullptr},
-    /* RetryDelay   */ {RetryDelayTick, nullptr,      ManualStart, OpenSettings},
-    /* ClosePending */ {CloseTick,      nullptr,      ManualStart, OpenSettings},
-    /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr},
-    /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr},
-    /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings},
-    /* ElevationWait*/ {ElevationWaitTick, nullptr,   AbandonElevationWait, nullptr},
+    //                  Tick            ExchangeDone  SyncButton   SettingsButton  Wake       Interval
+    /* Idle         */ {nullptr,        nullptr,      ManualStart, OpenSettings,   WakeStart, IntervalStart},
+    /* StartDelay   */ {StartDelayTick, nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* Querying     */ {QueryTick,      QueryDone,    AbortQuery,  nullptr,        nullptr,   nullptr},
+    /* RetryDelay   */ {RetryDelayTick, nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* ClosePending */ {CloseTick,      nullptr,      ManualStart, OpenSettings,   WakeStart, nullptr},
+    /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr,        nullptr,   nullptr},
+    /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr,        nullptr,   nullptr},
+    /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* ElevationWait*/ {ElevationWaitTick, nullptr,   AbandonElevationWait, nullptr, nullptr, nullptr},
 };
 
 void Dispatch(SyncEvent event)
@@ -566,6 +592,27 @@ void Dispatch(SyncEvent event)
     SyncHandler *handler = SyncTable[CurrentState][event];
     if (handler)
         handler();
+}
+
+void MachineTick(void)
+{
+    int running = CurrentState == Querying || CurrentState == TestQuerying || CurrentState == ElevationWait;
+    if (running)
+        TicksSinceQuery = 0;
+    else if (TicksSinceQuery < UINT32_MAX)
+        TicksSinceQuery += 1;
+    Dispatch(Tick);
+    // Due until a query runs: an interval that fell while the sheet was open comes when it closes.
+    if (Settings.ResyncMinutes > 0 && TicksSinceQuery >= (uint32_t)Settings.ResyncMinutes * OneMinuteTicks)
+        Dispatch(Interval);
+}
+
+void SystemResumed(void)
+{
+    // The one-minute rule counts ticks, which stopped while the computer slept: every server in
+    // the record was asked before the sleep, however few ticks ago.
+    ZeroMemory(RecentServers, sizeof RecentServers);
+    Dispatch(Wake);
 }
 
 int DispatchExchangeResult(int result)
