@@ -529,9 +529,8 @@ TEST_F(SyncMachine, IgnoredEventsChangeNothing)
     }
 }
 
-// After a wake (both resume notices of it; then StartupWait as at start) and after each interval
-// (in ticks from the end of the last query, failed, at once too, or not; never while one runs;
-// whatever step the clock takes) a new run starts, with all its retries.
+// A run with all its retries after a wake (both its notices; StartupWait as at start) and after each
+// interval: ticks since a query ended (at once too), never while one runs, whatever the clock does.
 TEST_F(SyncMachine, WakeAndIntervalStartARunAfterTheLastQuery)
 {
     enum { NoWake, Woken, WakeOff, WokenClosing };

@@ -269,8 +269,7 @@ static bool RequestsReach(int count, DWORD timeoutMs)
     return FakeNtpServerRequestCount() >= count;
 }
 
-// A window left open asks again after a wake, which the one-minute rule does not refuse, and with
-// ResyncMinutes=1 a minute after the last query ended.
+// A window left open asks again after a wake (unrefused) and a minute after the last query ended.
 TEST_F(EndToEnd, WakeAndIntervalAskAgainWhileTheWindowStaysOpen)
 {
     StartServer(FakeNtpServerConfig{});
