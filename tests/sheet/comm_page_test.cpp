@@ -62,6 +62,7 @@ TEST_F(CommPage, TypedNumbersAreFilteredAndCorrectedOnLeavingTheBox)
         {IDC_MIN_ADJUST, "123456", "1234", 1234},     // four characters at most
         {IDC_STARTUP_WAIT, "7x1", "71", 71},         // letters are refused
         {IDC_RETRY_MAX, "-5", "5", 5},
+        {IDC_RETRY_MAX, "123", "12", 12},
         {IDC_CONFIRM_STEP, "1234567890", "12345678", 12345678},
         {IDC_RESYNC_MINUTES, "1441", "0", 0},
     };
