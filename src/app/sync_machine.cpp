@@ -602,8 +602,9 @@ void MachineTick(void)
     else if (TicksSinceQuery < UINT32_MAX)
         TicksSinceQuery += 1;
     Dispatch(Tick);
-    // Due until a query runs: an interval that fell while the sheet was open comes when it closes.
-    if (Settings.ResyncMinutes > 0 && TicksSinceQuery >= (uint32_t)Settings.ResyncMinutes * OneMinuteTicks)
+    // The query ended somewhere in the tick before the count began: one tick more makes the whole
+    // interval. Due until a query runs: one that fell while the sheet was open comes when it closes.
+    if (Settings.ResyncMinutes > 0 && TicksSinceQuery > (uint32_t)Settings.ResyncMinutes * OneMinuteTicks)
         Dispatch(Interval);
 }
 

@@ -535,8 +535,8 @@ TEST_F(SyncMachine, WakeAndIntervalStartARunAfterTheLastQuery)
 {
     enum { NoWake, Woken, WakeOff, WokenClosing };
     struct Row { int minutes, queryTicks, fails, hourAfter, wake; std::vector<int> later; } rows[] = {
-        {1, 300, 0, 3, NoWake, {240}}, {2, 2, 1, 9, NoWake, {480}}, {2, 0, 0, 1, NoWake, {480}},
-        {1, 0, 2, 3, NoWake, {240, 260, 280, 520, 540, 560}}, {0, 0, 0, 3, NoWake, {}},
+        {1, 300, 0, 3, NoWake, {241}}, {2, 2, 1, 9, NoWake, {481}}, {2, 0, 0, 1, NoWake, {481}},
+        {1, 0, 2, 3, NoWake, {241, 261, 281, 522, 542, 562}}, {0, 0, 0, 3, NoWake, {}},
         {0, 0, 0, 3, Woken, {4}}, {0, 0, 0, 3, WokenClosing, {4}}, {0, 0, 0, 3, WakeOff, {}},
     };
     for (const Row &row : rows) {
