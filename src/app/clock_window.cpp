@@ -169,6 +169,12 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return 0;
         break;
     case WM_ELEVATION_STARTED: OnElevationStarted(wParam, lParam); return 0;
+    case WM_POWERBROADCAST:
+        // The first of the resume notifications, sent after every wake; the later
+        // PBT_APMRESUMESUSPEND (a user is there) must not start a second query.
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            SystemResumed();
+        break;
     case WM_NCDESTROY:
         // Nothing may address the window after this, however late a message arrives.
         if (ClockWindow == window)
