@@ -110,6 +110,11 @@ if [ -x "$here/offset/run.sh" ]; then
             "p50 <= 0.15 ms, <= 2x ntpdig; p99 <= 0.5 ms"
         row "  its round trip t1->t4" "${trip:-not measured}" "-"
     done
+    for form in "127.0.0.3 IP address" "timeserver.vellmarin.test host name"; do
+        busy=$(echo "$offset" | grep -a "^first-exchange-busy ${form%% *} " | tail -n 1)
+        row "first exchange, window busy 20 ms, ${form#* }" "${busy:-not measured}" \
+            "p99 within 0.1 ms of the plain line's"
+    done
     after=$(echo "$offset" | grep -a '^after-correction' | tail -n 1)
     set_error=$(echo "$offset" | grep -a '^set-error' | tail -n 1)
     row "after-correction (those starts' first exchange and setting)" "${after:-not measured}" "p99 <= 0.3 ms"

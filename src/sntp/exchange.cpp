@@ -15,6 +15,7 @@ uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
 int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
 void (*AnnounceLookedUpAddress)(void);
+void (*RequestSent)(void);
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
 // WinSock 2.2 is what IPv6 needs, and what every ws2_32 gives when asked for it.
@@ -243,6 +244,8 @@ static int SendRequest(void)
     RecordRecentServer(&ExchangeRecord.address);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
+    if (RequestSent != NULL)
+        RequestSent();
     return 0;
 }
 

@@ -29,6 +29,9 @@ extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UI
 // Called when a lookup has given the address a request is about to go to, before t1 is read, so
 // the window can name it (AskedAddressText). Null: nothing is called.
 extern void (*AnnounceLookedUpAddress)(void);
+// Called on the window thread right after a request has gone out. Null: nothing is called. The
+// offset benchmark keeps the window thread busy here, as painting or a log box may.
+extern void (*RequestSent)(void);
 
 void StartNetwork(void);
 void StopNetwork(void);
