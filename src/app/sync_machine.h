@@ -31,7 +31,7 @@ extern int32_t RetriesLeft;
 extern int LeapWaitAnnounce;
 
 void Dispatch(SyncEvent event);
-// Takes the result of OnHostResolved or OnSocketNotify: 1 (the exchange ended) raises
+// Takes the result of OnHostResolved or OnReplyReceived: 1 (the exchange ended) raises
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
