@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <tlhelp32.h>
 #include <string.h>
-#include <algorithm>
 #include <string>
 #include "sntp/exchange_harness.h"
 #include "base/program.h"
@@ -244,8 +243,6 @@ TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 
-int ThreadCount(void);
-
 // A hand-over as the receiving thread makes it: from the server, or a failed receive.
 LPARAM HandOver(int length, int error = 0)
 {
@@ -296,64 +293,19 @@ TEST_F(ExchangeTest, MessagesForOtherLookupsAndExchangesChangeNothing)
     EXPECT_EQ(-1, OnReplyReceived(serial, HandOver(48)));
 }
 
-// The receiving thread ends with its exchange, and what it handed over too late ends nothing:
-// a stop while it waits, a reply handed over before a time-out or a stop is handled.
-TEST_F(ExchangeTest, ReceivingThreadEndsWithItsExchange)
-{
-    const char *const stopped = "処理を中止しました。";
-    struct Row {
-        const char *name;
-        int silent;
-        int ticks;      // 0: stopped by the user; else ticks until the time-out
-        const char *message;
-    } rows[] = {
-        {"stopped while the thread waits", 1, 0, stopped},
-        {"reply handed over, then stopped", 0, 0, stopped},
-        {"reply handed over, then the time-out", 0, 5, "エラー：受信タイムアウト発生"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        FakeNtpServerConfig config = {};
-        config.silent = row.silent;
-        Serve(config);
-        HandlerCalls.clear();
-        const int threads = ThreadCount();
-        ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
-        EXPECT_EQ(threads + 1, ThreadCount());
-        MSG waiting;
-        const UINT handOver = WM_REPLY_RECEIVED;
-        for (int waited = 0; !row.silent && waited < 2000 &&
-             !PeekMessageA(&waiting, ClockWindow, handOver, handOver, PM_NOREMOVE);
-             waited++)
-            Sleep(1);
-        if (row.ticks == 0)
-            CancelExchange();
-        for (int tick = 0; tick < row.ticks; tick++)
-            ExchangeTick();
-        EXPECT_EQ(threads, ThreadCount());
-        PumpFor(30);
-        EXPECT_EQ(row.silent ? 0u : 1u, HandlerCalls.size());
-        for (const HandlerCall &call : HandlerCalls)
-            EXPECT_EQ(-1, call.result);
-        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
-    }
-}
-
-// The test's own thread reads its instants from a queue, held up until the receiving thread has
-// read the arrival; any other thread reads Arrival.
-std::vector<uint64_t> WindowInstants;
-size_t WindowNext;
-uint64_t Arrival;
+// The test's own thread reads Before, then Returned; any other thread reads Arrival and says so.
+uint64_t Before, Returned, Arrival;
+int WindowReads;
 HANDLE ArrivalRead;
 DWORD WindowThread;
 
 void WINAPI ReadStagedClock(LPFILETIME utc)
 {
     uint64_t value = Arrival;
-    if (GetCurrentThreadId() == WindowThread)
-        value = WindowInstants[std::min(WindowNext++, WindowInstants.size() - 1)];
-    else
+    if (GetCurrentThreadId() != WindowThread)
         SetEvent(ArrivalRead);
+    else
+        value = WindowReads++ == 0 ? Before : Returned;
     utc->dwLowDateTime = (DWORD)value;
     utc->dwHighDateTime = (DWORD)(value >> 32);
 }
@@ -387,9 +339,10 @@ TEST_F(ExchangeTest, ReplyTimeIsReadWhereTheReplyArrives)
     WindowThread = GetCurrentThreadId();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        WindowInstants = {T, T + row.returned, T + 36000000000ULL};
-        WindowNext = 0;
+        Before = T;
+        Returned = T + row.returned;
         Arrival = T + row.arrived;
+        WindowReads = 0;
         ReadUtcClock = ReadStagedClock;
         ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ArrivalRead, 5000));
@@ -478,6 +431,47 @@ int ThreadCount(void)
         count += entry.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snapshot);
     return count;
+}
+
+// The receiving thread ends with its exchange, and what it handed over too late ends nothing:
+// a stop while it waits, a reply handed over before a time-out or a stop is handled.
+TEST_F(ExchangeTest, ReceivingThreadEndsWithItsExchange)
+{
+    const char *const stopped = "処理を中止しました。";
+    struct Row {
+        const char *name;
+        int silent;
+        int ticks;      // 0: stopped by the user; else ticks until the time-out
+        const char *message;
+    } rows[] = {
+        {"stopped while the thread waits", 1, 0, stopped},
+        {"reply handed over, then stopped", 0, 0, stopped},
+        {"reply handed over, then the time-out", 0, 5, "エラー：受信タイムアウト発生"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeNtpServerConfig config = {};
+        config.silent = row.silent;
+        Serve(config);
+        HandlerCalls.clear();
+        const int threads = ThreadCount();
+        ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
+        EXPECT_EQ(threads + 1, ThreadCount());
+        MSG handOver;
+        for (int waited = 0; !row.silent && waited < 2000 && !PeekMessageA(&handOver, ClockWindow,
+             WM_REPLY_RECEIVED, WM_REPLY_RECEIVED, PM_NOREMOVE); waited++)
+            Sleep(1);
+        if (row.ticks == 0)
+            CancelExchange();
+        for (int tick = 0; tick < row.ticks; tick++)
+            ExchangeTick();
+        EXPECT_EQ(threads, ThreadCount());
+        PumpFor(30);
+        EXPECT_EQ(row.silent ? 0u : 1u, HandlerCalls.size());
+        for (const HandlerCall &call : HandlerCalls)
+            EXPECT_EQ(-1, call.result);
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+    }
 }
 
 // A stopped lookup and one replaced by a new query post nothing when they end late; only the
