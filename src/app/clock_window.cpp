@@ -164,8 +164,8 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (DispatchExchangeResult(OnHostResolved(wParam, lParam)))
             return 0;
         break;
-    case WM_SOCKET_NOTIFY:
-        if (DispatchExchangeResult(OnSocketNotify(wParam, lParam)))
+    case WM_REPLY_RECEIVED:
+        if (DispatchExchangeResult(OnReplyReceived(wParam, lParam)))
             return 0;
         break;
     case WM_ELEVATION_STARTED: OnElevationStarted(wParam, lParam); return 0;

@@ -39,7 +39,7 @@ void MachineTick(void);
 // The computer resumed from sleep (PBT_APMRESUMEAUTOMATIC): empties the record of recently asked
 // servers and dispatches Wake, which with ResyncOnWake starts a run after StartupWait.
 void SystemResumed(void);
-// Takes the result of OnHostResolved or OnSocketNotify: 1 (the exchange ended) raises
+// Takes the result of OnHostResolved or OnReplyReceived: 1 (the exchange ended) raises
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);
