@@ -4,9 +4,12 @@
 // clock-setting seam: the requested time is only recorded, which also closes the window. Prints
 // the offset error at full precision (the correction log keeps whole milliseconds), t4 - t1, and
 // the error left after the correction: the requested time against the true time when it is set.
+// Started with "busy", the window thread is kept from its messages for 20 ms from the moment the
+// request has gone out, as painting at start-up or a log box may keep it, while the reply lands.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "base/program.h"
 #include "sntp/exchange.h"
@@ -33,9 +36,16 @@ static BOOL WINAPI RecordClockSetting(const SYSTEMTIME *utc)
     return TRUE;
 }
 
-int main(void)
+static void HoldWindowThread(void)
+{
+    Sleep(20);
+}
+
+int main(int argc, char **argv)
 {
     SetSystemClock = RecordClockSetting;
+    if (argc > 1 && strcmp(argv[1], "busy") == 0)
+        RequestSent = HoldWindowThread;
     ProgramWinMain(GetModuleHandleA(NULL), NULL, (LPSTR) "", SW_SHOWNORMAL);
     if (!Answered) {
         printf("first-exchange-sample none (%s)\n", ExchangeRecord.ResultMessage);

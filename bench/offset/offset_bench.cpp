@@ -14,26 +14,6 @@
 
 static const int64_t TrueOffset = 50000000;     // 5.000 s in 100 ns units
 
-// The reply's Receive and Transmit stamps, peeked at right after t4 was read.
-static uint64_t PeekedT2;
-static uint64_t PeekedT3;
-static int Peeked;
-
-// Reads the clock exactly as the program does, then, for the reading that is t4, peeks at the
-// waiting reply (leaving it for the program's own receive) to learn the server's stamps.
-static void WINAPI ReadClockAndPeek(LPFILETIME utc)
-{
-    ReadFinestUtcClock(utc);
-    if (ExchangeRecord.phase != ExchangeProcessing || Peeked)
-        return;
-    uint8_t reply[50];
-    if (recv(ExchangeRecord.socket, (char *)reply, sizeof reply, MSG_PEEK) >= 48) {
-        PeekedT2 = NtpToFileTime(NetworkToHostTimestamp(reply + 32));
-        PeekedT3 = NtpToFileTime(NetworkToHostTimestamp(reply + 40));
-        Peeked = 1;
-    }
-}
-
 static double Percentile(std::vector<double> values, double fraction)
 {
     std::sort(values.begin(), values.end());
@@ -62,8 +42,7 @@ int main(int argc, char **argv)
     }
     std::vector<double> errors, outbound, serverTime, inbound;
     for (int i = 0; i < exchanges; i++) {
-        Peeked = 0;
-        ReadUtcClock = ReadClockAndPeek;
+        LastHandedOver.length = 0;
         if (RunExchange(server, 0) != 0 || ExchangeRecord.ExchangeFailed) {
             fprintf(stderr, "exchange %d failed: %s\n", i, ExchangeRecord.ResultMessage);
             continue;
@@ -71,10 +50,14 @@ int main(int argc, char **argv)
         double error = llabs(ClockOffset - TrueOffset) / 10000.0;   // milliseconds
         errors.push_back(error);
         printf("sample %d %.4f\n", i, error);
-        if (Peeked) {
-            // Server and client read the same machine clock, so each leg can be told apart.
+        if (LastHandedOver.length >= 48) {
+            // Server and client read the same machine clock, so each leg can be told apart; the
+            // server's stamps are read from the reply the receiving thread handed over.
             int64_t t1 = (int64_t)ExchangeRecord.sendTime, t4 = (int64_t)ExchangeRecord.receiveTime;
-            int64_t t2 = (int64_t)PeekedT2 - TrueOffset, t3 = (int64_t)PeekedT3 - TrueOffset;
+            int64_t t2 = (int64_t)NtpToFileTime(NetworkToHostTimestamp(LastHandedOver.data + 32));
+            int64_t t3 = (int64_t)NtpToFileTime(NetworkToHostTimestamp(LastHandedOver.data + 40));
+            t2 -= TrueOffset;
+            t3 -= TrueOffset;
             outbound.push_back((t2 - t1) / 10000.0);
             serverTime.push_back((t3 - t2) / 10000.0);
             inbound.push_back((t4 - t3) / 10000.0);

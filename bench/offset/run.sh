@@ -3,9 +3,10 @@
 # whose clock runs 5.000 s ahead: ntpdig (a fresh process per query), vellmarin's exchange code in
 # one warm process over IPv4 and then over IPv6, then the program as a user starts it (a fresh
 # process per sample, StartupWait 0) with the server given as a dotted address and as a host
-# name. Prints one line for each, then where the warm exchanges and the first exchanges spent
-# their time, the error left after those starts' corrections, and the error of setting the clock
-# alone over many corrections in one process.
+# name, and the same starts again with the window thread kept busy while the reply lands. Prints
+# one line for each, then where the warm exchanges and the first exchanges spent their time, the
+# error left after those starts' corrections, and the error of setting the clock alone over many
+# corrections in one process.
 # Usage: bench/offset/run.sh [build-dir] [exchanges] [starts]
 set -eu
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -58,21 +59,26 @@ echo "$errors" | tr ' ' '\n' | awk 'NF { e = $1 - 5.0; if (e < 0) e = -e; printf
 # server is asked and the machine's own file stays as it is.
 printf '127.0.0.1 localhost\n127.0.0.3 timeserver.vellmarin.test\n' >"$work/hosts"
 printf 'hosts: files\n' >"$work/nsswitch.conf"
+# $1 the server; $2 "busy" to keep the window thread busy while the reply lands.
 first_exchange() {
-    local i=0 folder
+    local i=0 folder mode="${2:-}"
     : >"$work/samples"
     while [ "$i" -lt "$starts" ]; do
-        folder="$work/start-$1-$i"
+        folder="$work/start-$1-$i$mode"
         mkdir "$folder"
         cp "$build/bench/offset/first_exchange_bench.exe" "$folder/"
         printf '[SETUP]\r\nStartupWait=0\r\nRetryMax=0\r\nAutoClose=1\r\nErrorClose=1\r\n[SERVER]\r\nServer0=%s\r\n' \
                "$1" >"$folder/vellmarin.ini"
         unshare -m sh -c 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf &&
                           shift 2 && exec "$@"' sh "$work/hosts" "$work/nsswitch.conf" \
-                timeout 30 "$wine_loader" "$folder/first_exchange_bench.exe" </dev/null 2>/dev/null |
+                timeout 30 "$wine_loader" "$folder/first_exchange_bench.exe" $mode </dev/null 2>/dev/null |
             tr -d '\r' | sed -n 's/^first-exchange-sample \([0-9.]*\) \([0-9.]*\) \([0-9.]*\)$/\1 \2 \3/p' >>"$work/samples" || true
         i=$((i + 1))
     done
+    if [ -n "$mode" ]; then
+        cut -d' ' -f1 "$work/samples" | spread "first-exchange-$mode $1" starts
+        return
+    fi
     cut -d' ' -f1 "$work/samples" | spread "first-exchange $1" starts
     cut -d' ' -f2 "$work/samples" | spread "first-round-trip $1" starts
     cut -d' ' -f3 "$work/samples" >>"$work/after"
@@ -80,6 +86,8 @@ first_exchange() {
 : >"$work/after"
 first_exchange 127.0.0.3
 first_exchange timeserver.vellmarin.test
+first_exchange 127.0.0.3 busy
+first_exchange timeserver.vellmarin.test busy
 # What the user gets: the first exchange's error and the setting's error together, every start.
 spread after-correction starts <"$work/after"
 "$wine_loader" "$build/bench/offset/set_error_bench.exe" 2000 | tr -d '\r' | grep -a '^set-error'

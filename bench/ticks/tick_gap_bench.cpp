@@ -41,8 +41,8 @@ static LRESULT CALLBACK BenchProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_HOST_RESOLVED:
         DispatchExchangeResult(OnHostResolved(wParam, lParam));
         return 0;
-    case WM_SOCKET_NOTIFY:
-        DispatchExchangeResult(OnSocketNotify(wParam, lParam));
+    case WM_REPLY_RECEIVED:
+        DispatchExchangeResult(OnReplyReceived(wParam, lParam));
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -57,5 +57,5 @@ void ClockTimerFired(HWND window)
     }
     if (LeapRecheckTicks != 0)
         LeapRecheckTicks -= 1;
-    Dispatch(Tick);
+    MachineTick();
 }

@@ -15,5 +15,5 @@ int TickIsEarly(uint64_t now);
 void ArmClockTimer(HWND window);
 // One firing of the clock timer: reads the clock once, re-arms the timer of window (none when
 // null) and, unless the firing came early, counts the tick, refreshes the display when the second
-// changed, counts down the leap recheck and hands the tick to the state machine.
+// changed, counts down the leap recheck and hands the tick to the state machine (MachineTick).
 void ClockTimerFired(HWND window);

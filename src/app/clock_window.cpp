@@ -164,11 +164,17 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         if (DispatchExchangeResult(OnHostResolved(wParam, lParam)))
             return 0;
         break;
-    case WM_SOCKET_NOTIFY:
-        if (DispatchExchangeResult(OnSocketNotify(wParam, lParam)))
+    case WM_REPLY_RECEIVED:
+        if (DispatchExchangeResult(OnReplyReceived(wParam, lParam)))
             return 0;
         break;
     case WM_ELEVATION_STARTED: OnElevationStarted(wParam, lParam); return 0;
+    case WM_POWERBROADCAST:
+        // The first of the resume notifications, sent after every wake; the later
+        // PBT_APMRESUMESUSPEND (a user is there) must not start a second query.
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            SystemResumed();
+        break;
     case WM_NCDESTROY:
         // Nothing may address the window after this, however late a message arrives.
         if (ClockWindow == window)

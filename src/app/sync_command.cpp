@@ -31,7 +31,7 @@ static LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam,
         OnExchangeResult(ExchangeTick());
         return 0;
     case WM_HOST_RESOLVED: OnExchangeResult(OnHostResolved(wParam, lParam)); return 0;
-    case WM_SOCKET_NOTIFY: OnExchangeResult(OnSocketNotify(wParam, lParam)); return 0;
+    case WM_REPLY_RECEIVED: OnExchangeResult(OnReplyReceived(wParam, lParam)); return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

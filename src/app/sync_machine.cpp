@@ -1,5 +1,6 @@
 // The synchronisation state machine: start-up delay, queries, retries with rotation, server tests,
-// leap-second waits and closing itself, as one table of handlers indexed by state and event.
+// leap-second waits, the queries after a wake and at an interval, and closing itself, as one table
+// of handlers indexed by state and event.
 #include "app/sync_machine.h"
 
 #include <commctrl.h>
@@ -8,6 +9,7 @@
 #include <string.h>
 
 #include "app/elevation_wait.h"
+#include "app/opinion_walk.h"
 #include "base/program.h"
 #include "base/wide_text.h"
 #include "resource.h"
@@ -18,7 +20,6 @@
 #include "sheet/property_sheet.h"
 #include "sheet/server_page.h"
 #include "sntp/exchange.h"
-#include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
 #include "sntp/reply.h"
 #include "sntp/step_check.h"
@@ -42,7 +43,9 @@ static char QueryServerName[ServerNameMax + 1];
 static uint32_t ElevationOfferedFor = 0;
 // The one-minute rule of the attempt under way, for the servers asked for a second opinion.
 static int AttemptAppliesRule;
-static int AskingOpinion;
+// Ticks since a query last ran (held at 0 while one runs): the interval counts on the tick, so a
+// step of the clock neither brings it forward nor holds it back.
+static uint32_t TicksSinceQuery = 0;
 
 static const char MainTitle[] = "vellmarin";
 static const char LeapWaitTitle[] = "vellmarin - うるう秒補正待ち";
@@ -77,10 +80,16 @@ void EnterState(SyncState state)
         SetWindowTextA(ClockWindow, state == LeapWait ? LeapWaitTitle : MainTitle);
 }
 
-void BeginStartDelay(void)
+// A new automatic run: all its retries, from the server the user selected.
+static void BeginRun(void)
 {
     RetriesLeft = Settings.RetryMax;
-    TakeKissMovesOn();      // a new run starts from the server the user selected
+    TakeKissMovesOn();
+}
+
+void BeginStartDelay(void)
+{
+    BeginRun();
     EnterState(StartDelay);
 }
 
@@ -222,10 +231,12 @@ void ShowQueryStatus(void)
     SetStatusText(text);
 }
 
-int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
+// A query for a second opinion belongs to the step check under way; any other begins one afresh.
+static int BeginQuery(const char *serverName, int applyRetryRule, SyncState state, int forOpinion)
 {
     CopyBounded(QueryServerName, sizeof QueryServerName, serverName);
-    if (!AskingOpinion)
+    TicksSinceQuery = 0;        // one that ends at once ends now
+    if (!forOpinion)
         StartStepCheck(state == TestQuerying ? 1 : ServerCount());
     if (SyncServices.startExchange(QueryServerName, applyRetryRule) != 0)
         return -1;
@@ -242,6 +253,11 @@ int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
     SetStatusText(ExchangeRecord.ResultMessage);
     EnableQueryControls(1, state);
     return -1;
+}
+
+int StartQuery(const char *serverName, int applyRetryRule, SyncState state)
+{
+    return BeginQuery(serverName, applyRetryRule, state, 0);
 }
 
 void ShowResult(void)
@@ -293,45 +309,31 @@ void AutomaticAttempt(void)
         AfterFailure();
 }
 
-// Asks server for a second opinion of the step under way: 0 under way, -1 ended at once.
-static int StartOpinionQuery(const char *server)
+// The second opinion's walk sees the server list and asks through these.
+static int SelectedIndex(void)
 {
-    AskingOpinion = 1;
-    int started = StartQuery(server, AttemptAppliesRule, Querying);
-    AskingOpinion = 0;
-    return started;
+    LRESULT index = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
+    return index == CB_ERR || index < 0 ? -1 : (int)index;
 }
 
-// A large step waits for a second opinion: the next servers of the list are asked in turn (one
-// a kiss refused counts as failed) until the rule has its verdict. Only a refusal ends here; an
-// agreement is set by the reply that brought it.
-static void AskNextOpinion(int failed)
+static const char *NameAtIndex(int index)
 {
-    LRESULT first = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
-    int count = ServerCount();
-    int verdict = failed ? StepCheckFailed(QueryServerName) : StepAskNext;
-    while (verdict == StepAskNext && first != CB_ERR && count > 0) {
-        const char *server = ServerNameAt((first + StepServersAsked()) % count);
-        if (ServerRefused(server) == NULL && StartOpinionQuery(server) == 0)
-            return;
-        verdict = StepCheckFailed(server);
-    }
-    RefuseLargeStep();
-    ExchangeRecord.ExchangeFailed = 1;
-    AfterFailure();
+    return ServerNameAt(index);
 }
 
-// A server asked for a second opinion that failed on one of its addresses (a time-out, a failed
-// send) is asked at its next address before it counts as failed. 1 when a query is under way.
-static int AskSameOpinionNextAddress(void)
+static int AskForOpinion(const char *server)
 {
-    char server[sizeof QueryServerName];
-    CopyBounded(server, sizeof server, QueryServerName);
-    for (int tried = 0; tried < LookupAddressMax && NameHasAddressesLeft(server); ++tried) {
-        if (StartOpinionQuery(server) == 0)
-            return 1;
-    }
-    return 0;
+    return BeginQuery(server, AttemptAppliesRule, Querying, 1);
+}
+
+static const OpinionListRecord OpinionList = {ServerCount, SelectedIndex, NameAtIndex, AskForOpinion};
+
+// The step under way has no verdict yet: the next server is asked, or the refused step ends the
+// attempt as failed.
+static void AskNextOrRefuse(int failed)
+{
+    if (!AskNextOpinion(&OpinionList, QueryServerName, failed))
+        AfterFailure();
 }
 
 // Handlers of the table.
@@ -388,8 +390,8 @@ static void QueryTick(void)
         return;
     if (!StepCheckPending())
         AfterFailure();
-    else if (!AskSameOpinionNextAddress())
-        AskNextOpinion(1);
+    else if (!AskSameOpinionNextAddress(&OpinionList, QueryServerName))
+        AskNextOrRefuse(1);
 }
 
 static void BeginElevationWait(void);
@@ -397,8 +399,8 @@ static void BeginElevationWait(void);
 static void QueryDone(void)
 {
     if (StepCheckPending()) {
-        if (!(ExchangeRecord.ExchangeFailed && AskSameOpinionNextAddress()))
-            AskNextOpinion(ExchangeRecord.ExchangeFailed);
+        if (!(ExchangeRecord.ExchangeFailed && AskSameOpinionNextAddress(&OpinionList, QueryServerName)))
+            AskNextOrRefuse(ExchangeRecord.ExchangeFailed);
         return;
     }
     if (ExchangeRecord.ExchangeFailed) {
@@ -554,20 +556,35 @@ static void AbandonElevationWait(void)
     EnterState(Idle);
 }
 
+// After a wake the network needs a moment, as at start: the same wait, then a new run.
+static void WakeStart(void)
+{
+    if (Settings.ResyncOnWake)
+        BeginStartDelay();
+}
+
+// The window left open asks again once the interval has passed since the last query ended.
+static void IntervalStart(void)
+{
+    BeginRun();
+    AutomaticAttempt();
+}
+
 typedef void SyncHandler(void);
 
-// What each event does in each state; null means the event is ignored there.
+// What each event does in each state; null means the event is ignored there. A wake or an
+// interval never disturbs a query, a test or a wait under way.
 static SyncHandler *const SyncTable[SyncStateCount][SyncEventCount] = {
-    //                  Tick            ExchangeDone  SyncButton   SettingsButton
-    /* Idle         */ {nullptr,        nullptr,      ManualStart, OpenSettings},
-    /* StartDelay   */ {StartDelayTick, nullptr,      ManualStart, OpenSettings},
-    /* Querying     */ {QueryTick,      QueryDone,    AbortQuery,  nullptr},
-    /* RetryDelay   */ {RetryDelayTick, nullptr,      ManualStart, OpenSettings},
-    /* ClosePending */ {CloseTick,      nullptr,      ManualStart, OpenSettings},
-    /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr},
-    /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr},
-    /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings},
-    /* ElevationWait*/ {ElevationWaitTick, nullptr,   AbandonElevationWait, nullptr},
+    //                  Tick            ExchangeDone  SyncButton   SettingsButton  Wake       Interval
+    /* Idle         */ {nullptr,        nullptr,      ManualStart, OpenSettings,   WakeStart, IntervalStart},
+    /* StartDelay   */ {StartDelayTick, nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* Querying     */ {QueryTick,      QueryDone,    AbortQuery,  nullptr,        nullptr,   nullptr},
+    /* RetryDelay   */ {RetryDelayTick, nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* ClosePending */ {CloseTick,      nullptr,      ManualStart, OpenSettings,   WakeStart, nullptr},
+    /* SettingsOpen */ {nullptr,        nullptr,      TestStart,   nullptr,        nullptr,   nullptr},
+    /* TestQuerying */ {TestTick,       TestDone,     TestAbort,   nullptr,        nullptr,   nullptr},
+    /* LeapWait     */ {LeapWaitTick,   nullptr,      ManualStart, OpenSettings,   nullptr,   nullptr},
+    /* ElevationWait*/ {ElevationWaitTick, nullptr,   AbandonElevationWait, nullptr, nullptr, nullptr},
 };
 
 void Dispatch(SyncEvent event)
@@ -577,6 +594,28 @@ void Dispatch(SyncEvent event)
     SyncHandler *handler = SyncTable[CurrentState][event];
     if (handler)
         handler();
+}
+
+void MachineTick(void)
+{
+    int running = CurrentState == Querying || CurrentState == TestQuerying || CurrentState == ElevationWait;
+    if (running)
+        TicksSinceQuery = 0;
+    else if (TicksSinceQuery < UINT32_MAX)
+        TicksSinceQuery += 1;
+    Dispatch(Tick);
+    // The query ended somewhere in the tick before the count began: one tick more makes the whole
+    // interval. Due until a query runs: one that fell while the sheet was open comes when it closes.
+    if (Settings.ResyncMinutes > 0 && TicksSinceQuery > (uint32_t)Settings.ResyncMinutes * OneMinuteTicks)
+        Dispatch(Interval);
+}
+
+void SystemResumed(void)
+{
+    // The one-minute rule counts ticks, which stopped while the computer slept: every server in
+    // the record was asked before the sleep, however few ticks ago.
+    ZeroMemory(RecentServers, sizeof RecentServers);
+    Dispatch(Wake);
 }
 
 int DispatchExchangeResult(int result)

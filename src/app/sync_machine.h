@@ -22,7 +22,9 @@ enum SyncEvent {
     ExchangeDone = 1,
     SyncButton = 2,
     SettingsButton = 3,
-    SyncEventCount = 4
+    Wake = 4,               // the computer resumed from sleep
+    Interval = 5,           // ResyncMinutes have passed since a query last ran
+    SyncEventCount = 6
 };
 
 extern SyncState CurrentState;
@@ -31,7 +33,13 @@ extern int32_t RetriesLeft;
 extern int LeapWaitAnnounce;
 
 void Dispatch(SyncEvent event);
-// Takes the result of OnHostResolved or OnSocketNotify: 1 (the exchange ended) raises
+// One tick of the clock: counts the interval since the last query, then dispatches Tick and,
+// when ResyncMinutes have passed, Interval.
+void MachineTick(void);
+// The computer resumed from sleep (PBT_APMRESUMEAUTOMATIC): empties the record of recently asked
+// servers and dispatches Wake, which with ResyncOnWake starts a run after StartupWait.
+void SystemResumed(void);
+// Takes the result of OnHostResolved or OnReplyReceived: 1 (the exchange ended) raises
 // ExchangeDone. Returns 1 when the message belonged to the current exchange (result 0 or 1), 0
 // when it was for a lookup or socket that is no longer current.
 int DispatchExchangeResult(int result);

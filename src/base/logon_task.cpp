@@ -302,8 +302,16 @@ int TaskXmlIsUsers(const WCHAR *xml, const WCHAR *user, const WCHAR *sid, const 
     return SameText(p, length, exe);
 }
 
-// The task: at the user's logon, this exe from its own folder, at the highest run level the user
-// has, for as long as it runs, on battery too, at the usual priority of a program started by hand.
+// The System log's event of every wake from sleep. The subscription is XML held as the text of
+// an element, so it is escaped like any other value.
+static const WCHAR WakeQuery[] =
+    L"<QueryList><Query Id=\"0\" Path=\"System\"><Select Path=\"System\">"
+    L"*[System[Provider[@Name='Microsoft-Windows-Power-Troubleshooter'] and EventID=1]]"
+    L"</Select></Query></QueryList>";
+
+// The task: at the user's logon and after each wake, this exe from its own folder, at the highest
+// run level the user has, for as long as it runs, on battery too, at the usual priority of a
+// program started by hand.
 static int BuildTaskXml(XmlText *xml, const WCHAR *exe, const WCHAR *user)
 {
     WCHAR folder[MAX_PATH];
@@ -321,7 +329,10 @@ static int BuildTaskXml(XmlText *xml, const WCHAR *exe, const WCHAR *user)
                 L"  <RegistrationInfo><Description>vellmarin</Description></RegistrationInfo>\r\n"
                 L"  <Triggers>\r\n    <LogonTrigger>\r\n      <Enabled>true</Enabled>\r\n      <UserId>");
     AppendEscaped(xml, user);
-    Append(xml, L"</UserId>\r\n    </LogonTrigger>\r\n  </Triggers>\r\n"
+    Append(xml, L"</UserId>\r\n    </LogonTrigger>\r\n"
+                L"    <EventTrigger>\r\n      <Enabled>true</Enabled>\r\n      <Subscription>");
+    AppendEscaped(xml, WakeQuery);
+    Append(xml, L"</Subscription>\r\n    </EventTrigger>\r\n  </Triggers>\r\n"
                 L"  <Principals>\r\n    <Principal id=\"Author\">\r\n      <UserId>");
     AppendEscaped(xml, user);
     Append(xml, L"</UserId>\r\n      <LogonType>InteractiveToken</LogonType>\r\n"

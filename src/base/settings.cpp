@@ -105,6 +105,8 @@ void LoadSettings(void)
     s.WaitLeap = ReadInteger("SETUP", "WaitLeap", 0);
     s.Elevate = ReadInteger("SETUP", "Elevate", 1);
     s.ConfirmStep = Clamp(ReadInteger("SETUP", "ConfirmStep", 1000), 0, 99999999);
+    s.ResyncOnWake = ReadInteger("SETUP", "ResyncOnWake", 1);
+    s.ResyncMinutes = Clamp(ReadInteger("SETUP", "ResyncMinutes", 0), 0, 1440);
     s.Position = ReadInteger("WINDOW", "Position", 0);
     s.Top = ReadInteger("WINDOW", "Top", 0);
     s.Left = ReadInteger("WINDOW", "Left", 0);
@@ -181,6 +183,8 @@ DWORD SaveSettings(void)
     WriteInteger("SETUP", "WaitLeap", s.WaitLeap);
     WriteInteger("SETUP", "Elevate", s.Elevate);
     WriteInteger("SETUP", "ConfirmStep", s.ConfirmStep);
+    WriteInteger("SETUP", "ResyncOnWake", s.ResyncOnWake);
+    WriteInteger("SETUP", "ResyncMinutes", s.ResyncMinutes);
     WriteInteger("WINDOW", "Position", s.Position);
     WriteInteger("WINDOW", "Top", s.Top);
     WriteInteger("WINDOW", "Left", s.Left);

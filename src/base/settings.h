@@ -38,6 +38,8 @@ struct SettingsRecord {
     int32_t WaitLeap;
     int32_t Elevate;        // 1 ask for elevation when the clock cannot be set, 0 never
     int32_t ConfirmStep;    // seconds; a larger correction needs a second server's agreement, 0 off
+    int32_t ResyncOnWake;   // 1 a query after every wake from sleep, 0 none
+    int32_t ResyncMinutes;  // 1..1440 minutes from one query's end to the next while open, 0 off
 };
 
 enum { ServerListMax = 32, ServerNameMax = 256 };

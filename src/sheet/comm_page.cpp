@@ -1,5 +1,6 @@
-// The communication page: the five numbers of a synchronisation run in digits-only boxes with
-// spin controls, corrected when a box is left out of range, and the server rotation switch.
+// The communication page: the numbers of a synchronisation run and of the interval in digits-only
+// boxes with spin controls, corrected when a box is left out of range, the server rotation switch
+// and the switch for a query after every wake.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -25,6 +26,7 @@ static const NumberBox NumberBoxes[] = {
     {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, "10"},
     {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
     {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, &Settings.ConfirmStep, 8, 0, 99999999, 1000, "1000"},
+    {IDC_RESYNC_MINUTES, IDC_RESYNC_MINUTES_SPIN, &Settings.ResyncMinutes, 4, 0, 1440, 0, "0"},
 };
 
 // The width of an up-down control beside its box at 96 DPI, and the width the page's template
@@ -102,6 +104,7 @@ static void InitCommPage(HWND page)
         SendDlgItemMessageA(page, box.spinId, UDM_SETRANGE32, (WPARAM)box.lowest, (LPARAM)box.highest);
     }
     CheckDlgButton(page, IDC_ROTATE_SERVER, Settings.RotateServer ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_RESYNC_ON_WAKE, Settings.ResyncOnWake ? BST_CHECKED : BST_UNCHECKED);
     CommPageReady = 1;
 }
 
@@ -140,7 +143,7 @@ static void CommCommand(HWND page, int id, int code)
         return;
     if (id == IDC_RESET_BUTTON)
         ResetNumbers(page);
-    else if (id == IDC_ROTATE_SERVER)
+    else if (id == IDC_ROTATE_SERVER || id == IDC_RESYNC_ON_WAKE)
         ReportPageChange(page);
 }
 
@@ -153,6 +156,7 @@ static void ApplyComm(HWND page)
         *box.field = (value < box.lowest || value > box.highest) ? box.correction : value;
     }
     Settings.RotateServer = IsDlgButtonChecked(page, IDC_ROTATE_SERVER) == BST_CHECKED ? 1 : 0;
+    Settings.ResyncOnWake = IsDlgButtonChecked(page, IDC_RESYNC_ON_WAKE) == BST_CHECKED ? 1 : 0;
     SheetApplied = 1;
 }
 

@@ -1,5 +1,6 @@
-// One SNTP exchange at a time over WinSock 2, IPv4 or IPv6, driven by window messages and clock
-// ticks. Owns the one-minute rule table and ends the exchange on the reply evaluation's verdict.
+// One SNTP exchange at a time over WinSock 2, IPv4 or IPv6, driven by window messages (the
+// lookup's end, each datagram the receiving thread hands over) and clock ticks. Owns the
+// one-minute rule table and ends the exchange on the reply evaluation's verdict.
 #include "sntp/exchange.h"
 #include <stdio.h>
 #include <string.h>
@@ -16,6 +17,7 @@ uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
 int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBox932;
 void (*AnnounceLookedUpAddress)(void);
+void (*RequestSent)(void);
 
 enum { ServerPort = 123, RequestBytesSent = 48, LookupTimeoutTicks = 120, ReplyTimeoutTicks = 4 };
 // WinSock 2.2 is what IPv6 needs, and what every ws2_32 gives when asked for it.
@@ -68,12 +70,17 @@ void CloseExchange(void)
         AbandonLookup(ExchangeRecord.lookup);
         ExchangeRecord.lookup = NULL;
     }
+    // The receiver lets go first, so nothing more is posted and its wait ends; the thread is gone
+    // before the socket's handle can be reused.
+    ReplyReceiver *receiver = ExchangeRecord.receiver;
+    ExchangeRecord.receiver = NULL;
+    SilenceReplyReceiver(receiver);
     if (ExchangeRecord.socket != INVALID_SOCKET) {
-        WSAAsyncSelect(ExchangeRecord.socket, ClockWindow, 0, 0);
         shutdown(ExchangeRecord.socket, 2);
         closesocket(ExchangeRecord.socket);
         ExchangeRecord.socket = INVALID_SOCKET;
     }
+    EndReplyReceiver(receiver);
     ExchangeRecord.phase = ExchangeIdle;
 }
 
@@ -85,9 +92,9 @@ int FailExchange(void)
     return 1;
 }
 
-int ProcessReply(void)
+int ProcessReply(const ReceivedDatagram *datagram)
 {
-    int verdict = EvaluateReply();
+    int verdict = EvaluateReply(datagram);
     if (verdict == -2)
         return -2;      // its exchange ended meanwhile: nothing of it is left to end
     if (verdict < 0)
@@ -182,7 +189,8 @@ static void RecordRecentServer(const struct sockaddr_storage *address)
     }
 }
 
-// A datagram socket of the server address's family, bound to any local address of it.
+// A datagram socket of the server address's family, bound to any local address of it, and the
+// thread that receives on it, running before the request goes out.
 static int OpenSocket(void)
 {
     const int family = ExchangeRecord.address.ss_family;
@@ -194,17 +202,20 @@ static int OpenSocket(void)
         return -1;
     }
     ExchangeRecord.socket = s;
-    if (WSAAsyncSelect(s, ClockWindow, WM_SOCKET_NOTIFY, FD_READ) == SOCKET_ERROR) {
-        SetResultMessage("WSAAsyncSelect() ｴﾗｰ");
-        ExchangeRecord.ExchangeFailed = 1;
-        return -1;
-    }
     struct sockaddr_storage local = {};
     local.ss_family = (ADDRESS_FAMILY)family;   // all zeros: any address, any port
     if (bind(s, (struct sockaddr *)&local, AddressLength(&local)) == SOCKET_ERROR &&
         WSAGetLastError() != WSAEWOULDBLOCK) {
         MarkFailedOnAddress();
         SetResultMessage("エラー：サーバへの接続失敗");
+        ExchangeRecord.ExchangeFailed = 1;
+        return -1;
+    }
+    // Its datagrams carry this exchange's serial: one for an earlier exchange is dropped.
+    ExchangeRecord.receiver =
+        StartReplyReceiver(s, ClockWindow, WM_REPLY_RECEIVED, (WPARAM)ExchangeRecord.serial);
+    if (ExchangeRecord.receiver == NULL) {
+        SetResultMessage("WSAAsyncSelect() ｴﾗｰ");
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
     }
@@ -237,10 +248,9 @@ static int SendRequest(void)
     ExchangeRecord.requestBuffer[0] = 0x23;
     uint32_t noise = RandomBits() & 0x3FFFFFu;
     const struct sockaddr_storage *server = &ExchangeRecord.address;
-    // t1 is read as late as possible before the send.
-    ExchangeRecord.sendTime = ReadUtcNow();
+    ExchangeRecord.stampTime = ReadUtcNow();
     ExchangeRecord.sendStamp =
-        (FileTimeToNtp(ExchangeRecord.sendTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
+        (FileTimeToNtp(ExchangeRecord.stampTime) & ~(NtpTimestamp)0x3FFFFF) | noise;
     HostToNetworkTimestamp(ExchangeRecord.sendStamp,
                            ExchangeRecord.requestBuffer + offsetof(NtpPacket, transmitTimestamp));
     if (sendto(ExchangeRecord.socket, (const char *)ExchangeRecord.requestBuffer,
@@ -251,9 +261,17 @@ static int SendRequest(void)
         ExchangeRecord.ExchangeFailed = 1;
         return -1;
     }
+    // t1 is the middle of the send. The datagram leaves somewhere within it; either end would put
+    // all of the send's own time, or none of it, on the outward leg, while the way back holds
+    // only the receiving thread's wake-up. Half of what the legs hold differently enters the
+    // offset.
+    uint64_t returned = ReadUtcNow();
+    ExchangeRecord.sendTime = ExchangeRecord.stampTime + (returned - ExchangeRecord.stampTime) / 2;
     RecordRecentServer(&ExchangeRecord.address);
     ExchangeRecord.phase = ExchangeAwaitingReply;
     ExchangeRecord.phaseTicks = 0;
+    if (RequestSent != NULL)
+        RequestSent();
     return 0;
 }
 
@@ -381,25 +399,32 @@ int OnHostResolved(WPARAM wParam, LPARAM lParam)
     return ContinueWithAddress(1) == 0 ? 0 : 1;
 }
 
-int OnSocketNotify(WPARAM wParam, LPARAM lParam)
+// A hand-over is evaluated only for the exchange awaiting its reply: a late one of an exchange
+// that ended or was replaced is dropped by its serial, and while a reply is being evaluated (a
+// log error box may be pumping messages) a further datagram must not start a second evaluation.
+static int HandleReceived(WPARAM serial, const ReceivedDatagram *datagram)
 {
-    if (ExchangeRecord.socket == INVALID_SOCKET || (SOCKET)wParam != ExchangeRecord.socket)
+    int phase = ExchangeRecord.phase;
+    int current = phase == ExchangeAwaitingReply || phase == ExchangeReady ||
+                  phase == ExchangeProcessing;
+    if (datagram == NULL || !current || serial != (WPARAM)ExchangeRecord.serial)
         return -1;
-    if (WSAGETSELECTERROR(lParam) != 0) {
-        MarkFailedOnAddress();
-        EndWithError("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ");
-        return 1;
-    }
-    // While a reply is being processed (a log error box may be pumping messages) a further
-    // datagram must not start a second evaluation.
-    if (WSAGETSELECTEVENT(lParam) != FD_READ || ExchangeRecord.phase == ExchangeProcessing)
+    if (phase == ExchangeProcessing)
         return 0;
     // A datagram from anyone but the server is dropped and the exchange keeps waiting; a reply
     // whose exchange was stopped while a log box was open ends nothing.
-    int processed = ProcessReply();
+    int processed = ProcessReply(datagram);
     if (processed == -2)
         return -1;
     return processed < 0 ? 0 : 1;
+}
+
+int OnReplyReceived(WPARAM wParam, LPARAM lParam)
+{
+    ReceivedDatagram *datagram = (ReceivedDatagram *)lParam;
+    int result = HandleReceived(wParam, datagram);
+    FreeReceivedDatagram(datagram);
+    return result;
 }
 
 int ExchangeTick(void)

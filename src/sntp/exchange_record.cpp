@@ -5,8 +5,8 @@
 #include <stdio.h>
 #include "base/wide_text.h"
 
-ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, nullptr, INVALID_SOCKET, {},
-                                     0, 0, {0}, 0, {0}, 0};
+ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, nullptr, INVALID_SOCKET,
+                                     nullptr, {}, 0, 0, 0, {0}, 0, {0}, 0};
 HWND TestOutputBox;
 UtcClockReader ReadUtcClock = ReadFinestUtcClock;
 

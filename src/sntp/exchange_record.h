@@ -17,6 +17,7 @@ enum {
 enum { ResultMessageSize = 1000, RequestBufferSize = 50 };
 
 struct HostLookup;
+struct ReplyReceiver;
 
 struct ExchangeRecordData {
     const char *serverName;         // not owned; unchanged while the exchange runs
@@ -26,8 +27,10 @@ struct ExchangeRecordData {
     int phaseTicks;
     HostLookup *lookup;             // null when no lookup is pending
     SOCKET socket;                  // INVALID_SOCKET when none
+    ReplyReceiver *receiver;        // the thread receiving on socket; null when none
     struct sockaddr_storage address;    // the server's, IPv4 or IPv6, port 123
-    uint64_t sendTime;              // t1, 100 ns units since 1601 (UTC)
+    uint64_t sendTime;              // t1, 100 ns units since 1601 (UTC): the send's middle
+    uint64_t stampTime;             // the reading just before the send, sendStamp's source
     NtpTimestamp sendStamp;         // the Transmit Timestamp the request carried
     uint8_t requestBuffer[RequestBufferSize];
     uint64_t receiveTime;           // t4, 100 ns units since 1601 (UTC)

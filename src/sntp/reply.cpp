@@ -28,8 +28,7 @@ int LeapRecheckTicks;
 
 BOOL (WINAPI *SetSystemClock)(const SYSTEMTIME *utc) = SetSystemTime;
 
-enum { ReceiveBufferSize = 50, MinimumReplySize = 48, MessageSize = 320, FieldTextSize = 100,
-       ServerPort = 123 };
+enum { MinimumReplySize = 48, MessageSize = 320, FieldTextSize = 100, ServerPort = 123 };
 static const int64_t MaxRoundTrip = 20000000;      // 2 s in 100 ns units
 // Root delay / 2 + root dispersion of 1.5 s, doubled, in the 16.16 format of the two fields.
 static const uint64_t MaxRootDistanceTwice = 3 * 65536;
@@ -151,27 +150,24 @@ static int FailReply(const char *message)
     return 1;
 }
 
-// Receives one datagram of at most 50 bytes. Returns its length, -1 for a failed receive
-// (a longer datagram included) and -2 when there is nothing from the server to evaluate: a
-// datagram from elsewhere, or no datagram at all (a notification WinSock may post spuriously).
-static int ReceiveDatagram(uint8_t *buffer)
+// The length of a received datagram of at most 50 bytes, -1 for a failed receive (a longer
+// datagram included) and -2 when there is nothing from the server to evaluate: a datagram from
+// elsewhere, or no datagram at all.
+static int DatagramLength(const ReceivedDatagram *datagram)
 {
-    struct sockaddr_storage from = {};
-    int fromLength = sizeof from;
-    int received = recvfrom(ExchangeRecord.socket, (char *)buffer, ReceiveBufferSize, 0,
-                            (struct sockaddr *)&from, &fromLength);
-    int fromKnown = AddressLength(&from) != 0 && fromLength >= AddressLength(&from);
-    int fromServer = fromKnown && SameAddress(&from, &ExchangeRecord.address) &&
-                     AddressPort(&from) == ServerPort;
-    if (received == SOCKET_ERROR) {
+    const struct sockaddr_storage *from = &datagram->from;
+    int fromKnown = AddressLength(from) != 0 && datagram->fromLength >= AddressLength(from);
+    int fromServer = fromKnown && SameAddress(from, &ExchangeRecord.address) &&
+                     AddressPort(from) == ServerPort;
+    if (datagram->length == SOCKET_ERROR) {
         // A truncated datagram is refused, but one that visibly came from elsewhere is
         // dropped like any other stranger's.
-        int error = WSAGetLastError();
+        int error = datagram->error;
         if (error == WSAEWOULDBLOCK || (error == WSAEMSGSIZE && fromKnown && !fromServer))
             return -2;
         return -1;
     }
-    return fromServer ? received : -2;
+    return fromServer ? datagram->length : -2;
 }
 
 // The event log's record of a large step: each server asked, its offset, and the verdict.
@@ -223,15 +219,16 @@ int OffsetReachesMinAdjust(int64_t offset)
     return magnitude >= threshold;
 }
 
-int EvaluateReply(void)
+int EvaluateReply(const ReceivedDatagram *datagram)
 {
-    // t4 first: nothing done with the datagram may enter the measured delay.
+    // t4 is the datagram's arrival, read by the thread that received it: however long this
+    // thread took to get here does not enter the measured delay.
     ExchangeRecord.phase = ExchangeProcessing;
-    ExchangeRecord.receiveTime = ReadUtcNow();
+    ExchangeRecord.receiveTime = datagram->receivedAt;
     const uint32_t serial = ExchangeRecord.serial;
 
-    uint8_t received[ReceiveBufferSize] = {0};
-    int length = ReceiveDatagram(received);
+    const uint8_t *received = datagram->data;
+    int length = DatagramLength(datagram);
     if (length == -2) {
         ExchangeRecord.phase = ExchangeAwaitingReply;
         return -1;
@@ -274,6 +271,10 @@ int EvaluateReply(void)
     int64_t t2 = (int64_t)NtpToFileTime(fields.receiveTimestamp);
     int64_t t3 = (int64_t)NtpToFileTime(fields.transmitTimestamp);
     int64_t t4 = (int64_t)ExchangeRecord.receiveTime;
+    // The receiving thread may read its clock before this thread's reading after the send, when
+    // this one was held up in the send: the reading before the send is then t1.
+    if (t1 > t4)
+        t1 = (int64_t)ExchangeRecord.stampTime;
     ClockOffset = ((t2 - t1) + (t3 - t4)) / 2;
     int64_t delay = (t4 - t1) - (t3 - t2);
     if (t1 > t4 || t2 > t3 || t4 - t1 > MaxRoundTrip)

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <stdint.h>
 #include "ntp/ntp_time.h"
+#include "sntp/reply_receiver.h"
 
 enum { ClockErrorTextSize = 104 };
 
@@ -17,12 +18,12 @@ extern int LeapAtMidnight;
 extern int LeapNoticeSeconds;
 extern int LeapRecheckTicks;
 
-// Receives and evaluates the datagram waiting on the exchange's socket and returns the verdict
-// the exchange acts on: 0 success, 1 failed (ResultMessage set). -1: nothing from the server was
-// there (a datagram from another address or port, dropped, or none at all); go on awaiting it.
-// -2: the exchange was stopped (and maybe another one started) while a log's warning box was
-// open; the evaluation touched nothing after the box, and nothing is left to end.
-int EvaluateReply(void);
+// Evaluates a datagram received on the exchange's socket, with t4 its arrival, and returns the
+// verdict the exchange acts on: 0 success, 1 failed (ResultMessage set). -1: nothing from the
+// server was there (a datagram from another address or port, dropped, or none at all); go on
+// awaiting it. -2: the exchange was stopped (and maybe another one started) while a log's warning
+// box was open; the evaluation touched nothing after the box, and nothing is left to end.
+int EvaluateReply(const ReceivedDatagram *datagram);
 int ValidateReply(const NtpFields *fields);     // 0 passes, -1 refused (ResultMessage set)
 void DumpReplyFields(const NtpFields *fields);
 void BuildClockErrorText(int64_t offset);       // ClockErrorText from an offset (100 ns units)

@@ -82,7 +82,7 @@ TEST_F(ClockWindowRouting, TimerOfAnyIdTicksTheMachine)
     EXPECT_EQ(2u, StateTicks);
 }
 
-// A finished lookup of the current exchange ends the query; messages of lookups and sockets that
+// A finished lookup of the current exchange ends the query; messages of lookups and receives that
 // are not current change nothing.
 TEST_F(ClockWindowRouting, SocketMessagesEndOnlyTheCurrentExchange)
 {
@@ -93,7 +93,7 @@ TEST_F(ClockWindowRouting, SocketMessagesEndOnlyTheCurrentExchange)
     ExchangeRecord.socket = INVALID_SOCKET;
     const WPARAM serial = ExchangeRecord.serial;
     SendMessageA(ClockWindow, WM_HOST_RESOLVED, serial + 1, WSAHOST_NOT_FOUND);
-    SendMessageA(ClockWindow, WM_SOCKET_NOTIFY, 0x1234, WSAMAKESELECTREPLY(FD_READ, 0));
+    SendMessageA(ClockWindow, WM_REPLY_RECEIVED, serial + 1, 0);
     EXPECT_EQ(Querying, CurrentState);
     SendMessageA(ClockWindow, WM_HOST_RESOLVED, serial, WSAHOST_NOT_FOUND);
     EXPECT_EQ(Idle, CurrentState);

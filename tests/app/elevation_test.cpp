@@ -205,11 +205,15 @@ TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
             continue;
         // The child's 1314 reached the status; a second failure in this start asks no more.
         EXPECT_NE(std::string::npos, status.find(ErrorText(ERROR_PRIVILEGE_NOT_HELD))) << status;
-        sawWait = 0;
-        Dispatch(SyncButton);
-        RunUntilIdle(&sawWait);
-        EXPECT_FALSE(sawWait);
-        EXPECT_NE(std::string::npos, std::string(StatusText).find(ErrorText(ERROR_PRIVILEGE_NOT_HELD)));
+        Settings.ResyncOnWake = 1;
+        for (int wake = 0; wake <= 1; ++wake) {     // of a manual query or of a wake's own
+            sawWait = 0;
+            wake ? SystemResumed() : Dispatch(SyncButton);
+            RunTicks(wake * 4);
+            RunUntilIdle(&sawWait);
+            EXPECT_FALSE(sawWait);
+            EXPECT_NE(std::string::npos, std::string(StatusText).find(ErrorText(ERROR_PRIVILEGE_NOT_HELD)));
+        }
     }
     ElevatedExePath = NULL;
     QueryProcessElevated = TokenIsElevated;

@@ -501,6 +501,7 @@ TEST_F(SyncMachine, EveryOtherStateRestoresThePlainTitle)
     }
 }
 
+// A wake or an interval leaves a query, a test and every wait as they were.
 TEST_F(SyncMachine, IgnoredEventsChangeNothing)
 {
     struct Row { SyncState state; SyncEvent event; } rows[] = {
@@ -508,15 +509,60 @@ TEST_F(SyncMachine, IgnoredEventsChangeNothing)
         {RetryDelay, ExchangeDone}, {ClosePending, ExchangeDone}, {SettingsOpen, Tick},
         {SettingsOpen, ExchangeDone}, {SettingsOpen, SettingsButton},
         {Querying, SettingsButton}, {TestQuerying, SettingsButton}, {LeapWait, ExchangeDone},
+        {StartDelay, Wake}, {Querying, Wake}, {RetryDelay, Wake}, {SettingsOpen, Wake},
+        {TestQuerying, Wake}, {LeapWait, Wake}, {ElevationWait, Wake},
+        {StartDelay, Interval}, {Querying, Interval}, {RetryDelay, Interval},
+        {ClosePending, Interval}, {SettingsOpen, Interval}, {TestQuerying, Interval},
+        {LeapWait, Interval}, {ElevationWait, Interval},
     };
     for (const Row &row : rows) {
         ResetMachine(StandardStyle);
+        Settings.ResyncOnWake = 1;
         EnterState(row.state);
+        StateTicks = 7;
         SetStatusText("unchanged");
         Dispatch(row.event);
         EXPECT_EQ(row.state, CurrentState) << row.state << "/" << row.event;
+        EXPECT_EQ(7u, StateTicks) << row.state << "/" << row.event;
         EXPECT_STREQ("unchanged", StatusText);
         EXPECT_TRUE(Calls.empty());
+    }
+}
+
+// A run with all its retries after a wake (both its notices; StartupWait as at start) and after each
+// interval: ticks since a query ended (at once too), never while one runs, whatever the clock does.
+TEST_F(SyncMachine, WakeAndIntervalStartARunAfterTheLastQuery)
+{
+    enum { NoWake, Woken, WakeOff, WokenClosing };
+    struct Row { int minutes, queryTicks, fails, hourAfter, wake; std::vector<int> later; } rows[] = {
+        {1, 300, 0, 3, NoWake, {241}}, {2, 2, 1, 9, NoWake, {481}}, {2, 0, 0, 1, NoWake, {481}},
+        {1, 0, 2, 3, NoWake, {241, 261, 281, 522, 542, 562}}, {0, 0, 0, 3, NoWake, {}},
+        {0, 0, 0, 3, Woken, {4}}, {0, 0, 0, 3, WokenClosing, {4}}, {0, 0, 0, 3, WakeOff, {}},
+    };
+    for (const Row &row : rows) {
+        ResetMachine(StandardStyle);
+        Settings.ResyncMinutes = row.minutes;
+        Settings.RetryMax = 2;
+        Settings.ResyncOnWake = row.wake != WakeOff;
+        Settings.AutoClose = row.wake == WokenClosing;
+        Scripted.startResult = row.fails == 2 ? -1 : 0;
+        Dispatch(SyncButton);
+        RunTicks(row.queryTicks);
+        if (row.fails < 2)
+            (row.fails ? ReplyFailed : ReplyOk)("エラー：受信タイムアウト発生");
+        SetFakeUtc(2026, 12, 7, (WORD)row.hourAfter, 0, 0);
+        RecentServers[0].address.ss_family = AF_INET;
+        for (WPARAM notice : {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND})
+            if (row.wake != NoWake)
+                SendMessageA(ClockWindow, WM_POWERBROADCAST, notice, 0);
+        EXPECT_EQ(row.wake == NoWake ? AF_INET : 0, RecentServers[0].address.ss_family);
+        int ended = TestTicks;
+        RunTicks(600);
+        std::vector<int> later;
+        for (const CallRecord &start : CallsOf("start"))
+            later.push_back(start.tick - ended);
+        EXPECT_EQ(row.later, std::vector<int>(later.begin() + 1, later.end())) << row.minutes << row.wake;
+        EXPECT_TRUE(row.later.size() != 1 || RetriesLeft == 2);
     }
 }
 

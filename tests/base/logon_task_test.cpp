@@ -85,7 +85,7 @@ const IID DomDocument = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x
 }  // namespace
 
 // The text the Task Scheduler is given, read by an XML parser as Windows reads it.
-TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
+TEST(LogonTask, TextStartsTheExeFromItsFolderAtLogonAndWakeAtTheHighestLevel)
 {
     static WCHAR xml[8192];
     EXPECT_EQ(-1, LogonTaskXml(L"vellmarin.exe", xml, 8192));       // no folder to start it from
@@ -110,6 +110,9 @@ TEST(LogonTask, TextStartsTheExeFromItsFolderAtTheUsersLogonAtTheHighestLevel)
         {L"ExecutionTimeLimit", L"PT0S", 1},
         {L"DisallowStartIfOnBatteries", L"false", 1},
         {L"StopIfGoingOnBatteries", L"false", 1},
+        {L"Subscription", L"<QueryList><Query Id=\"0\" Path=\"System\"><Select Path=\"System\">*[System["
+                          L"Provider[@Name='Microsoft-Windows-Power-Troubleshooter'] and EventID=1]]"
+                          L"</Select></Query></QueryList>", 1},
     };
     for (const Row &row : rows) {
         IXMLDOMNodeList *nodes = NULL;

@@ -117,6 +117,7 @@ TEST_F(SettingsFile, NumbersAreClampedAndMalformedTextHasADefinedValue)
         {"SETUP", "ConfirmStep", "0", &SettingsRecord::ConfirmStep, 0},
         {"SETUP", "ConfirmStep", "-3", &SettingsRecord::ConfirmStep, 0},
         {"SETUP", "ConfirmStep", "4294967296", &SettingsRecord::ConfirmStep, 99999999},
+        {"SETUP", "ResyncMinutes", "1441", &SettingsRecord::ResyncMinutes, 1440},
     };
     for (const Row &row : rows) {
         WriteFile(std::string("[") + row.section + "]\r\n" + row.key + "=" + row.text + "\r\n");
@@ -179,7 +180,8 @@ TEST_F(SettingsFile, SavedRecordLoadsBackUnchanged)
         &SettingsRecord::AutoClose, &SettingsRecord::ErrorClose, &SettingsRecord::SaveLog,
         &SettingsRecord::SaveEventLog, &SettingsRecord::DispLeap, &SettingsRecord::FormStyle,
         &SettingsRecord::RotateServer, &SettingsRecord::Hour24, &SettingsRecord::Topmost,
-        &SettingsRecord::WaitLeap, &SettingsRecord::Position, &SettingsRecord::Left};
+        &SettingsRecord::WaitLeap, &SettingsRecord::Position, &SettingsRecord::Left,
+        &SettingsRecord::ResyncOnWake};
     int32_t value = 2;
     for (auto field : numbers)
         saved.*field = value++;
@@ -188,6 +190,7 @@ TEST_F(SettingsFile, SavedRecordLoadsBackUnchanged)
     saved.StartupWait = 0;
     saved.RetryMax = 99;
     saved.RetryWait = 5;
+    saved.ResyncMinutes = 1440;
     strcpy(saved.Font.Name, "ＭＳ 明朝");
     saved.Font.Size = 36;
     saved.Font.Bold = 1;

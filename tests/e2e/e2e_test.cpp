@@ -261,3 +261,26 @@ TEST_F(EndToEnd, WindowCommandsOutsideTheMachine)
         StopClock(&clock);
     }
 }
+
+static bool RequestsReach(int count, DWORD timeoutMs)
+{
+    for (DWORD start = GetTickCount(); FakeNtpServerRequestCount() < count && GetTickCount() - start < timeoutMs;)
+        Sleep(10);
+    return FakeNtpServerRequestCount() >= count;
+}
+
+// A window left open asks again after a wake (unrefused) and a minute after the last query ended.
+TEST_F(EndToEnd, WakeAndIntervalAskAgainWhileTheWindowStaysOpen)
+{
+    StartServer(FakeNtpServerConfig{});
+    std::string folder = MakeRunFolder("resync", BaseIni("StartupWait=0\r\nAutoClose=0\r\nResyncMinutes=1\r\n"));
+    ASSERT_EQ(0, LaunchClock(folder, &clock));
+    HWND window = FindClockWindow(clock.process.dwProcessId, 10000);
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(IsResult(WaitForText(window, StatusFieldId, IsResult, 10000)));
+    PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    ASSERT_TRUE(RequestsReach(2, 5000));
+    LARGE_INTEGER woken = Now();
+    ASSERT_TRUE(RequestsReach(3, 80000));
+    EXPECT_NEAR(67.5, SecondsSince(woken), 7.5) << "60 to 75 s";
+}

@@ -35,6 +35,11 @@ expect "/register-task elsewhere" 5 "$(run "$elsewhere" /register-task)"
 expect "task file after a refusal" absent "$(task_file)"
 expect "/register-task in Program Files" 0 "$(run "$installed" /register-task)"
 expect "task file after registering" present "$(task_file)"
+# Registering again replaces the task (as one an earlier version made); the parser's trace shows
+# that the Task Scheduler read both triggers.
+trace="$(cd "$installed" && WINEDEBUG=trace+taskschd timeout 60 "$VM_WINE" ./vellmarin.exe /register-task 2>&1 >/dev/null; echo "exit $?")"
+expect "/register-task again" "exit 0" "$(tail -n 1 <<<"$trace")"
+expect "triggers read" 2 "$(grep -cE 'Element: L"(Logon|Event)Trigger"' <<<"$trace")"
 expect "/unregister-task" 0 "$(run "$installed" /unregister-task)"
 expect "task file after unregistering" absent "$(task_file)"
 expect "/unregister-task without a task" 0 "$(run "$elsewhere" /unregister-task)"

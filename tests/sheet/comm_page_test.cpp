@@ -20,8 +20,8 @@ protected:
     void TearDown() override { TearDownClock(); }
 };
 
-const char *const Keys[] = {"MinAdjust", "StartupWait", "RetryMax", "RetryWait", "ConfirmStep"};
-const int Boxes[] = {IDC_MIN_ADJUST, IDC_STARTUP_WAIT, IDC_RETRY_MAX, IDC_RETRY_WAIT, IDC_CONFIRM_STEP};
+const char *const Keys[] = {"MinAdjust", "StartupWait", "RetryMax", "RetryWait", "ConfirmStep", "ResyncMinutes"};
+const int Boxes[] = {IDC_MIN_ADJUST, IDC_STARTUP_WAIT, IDC_RETRY_MAX, IDC_RETRY_WAIT, IDC_CONFIRM_STEP, IDC_RESYNC_MINUTES};
 
 TEST_F(CommPage, ShowsTheValuesAndSavesThemOnOk)
 {
@@ -33,8 +33,10 @@ TEST_F(CommPage, ShowsTheValuesAndSavesThemOnOk)
             shown[i] = Text(page, Boxes[i]);
         rotate = Checked(page, IDC_ROTATE_SERVER);
         Click(page, IDC_ROTATE_SERVER);
+        Click(page, IDC_RESYNC_ON_WAKE);
         PressOk(sheet);
     });
+    EXPECT_EQ(0, IniInt("SETUP", "ResyncOnWake", -1));
     EXPECT_EQ("250", shown[0]);
     EXPECT_EQ("3", shown[1]);
     EXPECT_EQ("4", shown[2]);
@@ -60,7 +62,9 @@ TEST_F(CommPage, TypedNumbersAreFilteredAndCorrectedOnLeavingTheBox)
         {IDC_MIN_ADJUST, "123456", "1234", 1234},     // four characters at most
         {IDC_STARTUP_WAIT, "7x1", "71", 71},         // letters are refused
         {IDC_RETRY_MAX, "-5", "5", 5},
+        {IDC_RETRY_MAX, "123", "12", 12},
         {IDC_CONFIRM_STEP, "1234567890", "12345678", 12345678},
+        {IDC_RESYNC_MINUTES, "1441", "0", 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.box << " '" << row.typed << "'");
@@ -74,7 +78,7 @@ TEST_F(CommPage, TypedNumbersAreFilteredAndCorrectedOnLeavingTheBox)
             PressOk(sheet);
         });
         EXPECT_EQ(row.shown, shown);
-        for (int i = 0; i < 5; i++)
+        for (int i = 0; i < 6; i++)
             if (Boxes[i] == row.box) {
                 EXPECT_EQ(row.stored, IniInt("SETUP", Keys[i], -1));
             }
@@ -143,6 +147,7 @@ TEST_F(CommPage, SpinControlsStopAtTheirRanges)
         {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, 0, 99},
         {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, 5, 99},
         {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, 0, 99999999},
+        {IDC_RESYNC_MINUTES, IDC_RESYNC_MINUTES_SPIN, 0, 1440},
     };
     RunSheet([&](HWND sheet) {
         HWND page = ShowPage(sheet, 2);

@@ -139,8 +139,8 @@ const Row OptionsRows[] = {
     {1017, "#128", Check, 15, 163, 120, 10, "うるう秒補正まで待機する"},
     {1018, "#128", Check, 15, 118, 115, 10, "最前面に表示する"},
     {1035, "#128", Check | BS_MULTILINE, 15, 193, 185, 18, "時計を変更する権限がないときは管理者として変更する"},
-    {1036, "#128", Check, 15, 214, 150, 10, "ログオン時に管理者として起動する"},
-    {1037, "#130", SS_NOPREFIX, 27, 226, 173, 27, ""},
+    {1036, "#128", Check | BS_MULTILINE, 15, 214, 185, 18, "ログオン時とスリープからの復帰時に管理者として起動する"},
+    {1037, "#130", SS_NOPREFIX, 27, 234, 173, 27, ""},
 };
 
 const Row ServerRows[] = {
@@ -174,6 +174,10 @@ const Row CommRows[] = {
     {1039, "msctls_updown32", Spin, 155, 100, 9, 15, ""},
     {1027, "#128", Push, 95, 120, 30, 15, "リセット"},
     {1034, "#128", Check, 20, 140, 140, 10, "リトライ時のサーバー自動切り替え"},
+    {1040, "#128", Check, 20, 155, 170, 10, "スリープから復帰したときに時刻を合わせる"},
+    {-1, "#130", 0, 20, 172, 105, 10, "定期的に時刻を合わせる間隔（分）"},
+    {1041, "#129", ES_NUMBER | ES_AUTOHSCROLL, 130, 170, 30, 15, ""},
+    {1042, "msctls_updown32", Spin, 165, 170, 9, 15, ""},
 };
 
 const Row AboutRows[] = {
@@ -200,7 +204,7 @@ struct Page {
 const Page Pages[] = {
     {IDD_OPTIONS_PAGE, 211, 262, OptionsRows, sizeof OptionsRows / sizeof OptionsRows[0]},
     {IDD_SERVER_PAGE, 209, 205, ServerRows, sizeof ServerRows / sizeof ServerRows[0]},
-    {IDD_COMM_PAGE, 209, 155, CommRows, sizeof CommRows / sizeof CommRows[0]},
+    {IDD_COMM_PAGE, 209, 190, CommRows, sizeof CommRows / sizeof CommRows[0]},
     {IDD_ABOUT_PAGE, 211, 175, AboutRows, sizeof AboutRows / sizeof AboutRows[0]},
 };
 

@@ -11,6 +11,7 @@
 std::vector<HandlerCall> HandlerCalls;
 std::vector<SYSTEMTIME> ClockSettings;
 BOOL ClockSettingResult = TRUE;
+ReceivedDatagram LastHandedOver;
 
 static HWND OutputBox;
 static std::vector<uint64_t> FixedInstants;
@@ -25,8 +26,10 @@ static LRESULT CALLBACK HarnessWindowProc(HWND window, UINT message, WPARAM wPar
         HandlerCalls.push_back({message, OnHostResolved(wParam, lParam)});
         return 0;
     }
-    if (message == WM_SOCKET_NOTIFY) {
-        HandlerCalls.push_back({message, OnSocketNotify(wParam, lParam)});
+    if (message == WM_REPLY_RECEIVED) {
+        if (lParam != 0)
+            LastHandedOver = *(const ReceivedDatagram *)lParam;
+        HandlerCalls.push_back({message, OnReplyReceived(wParam, lParam)});
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -104,8 +107,8 @@ static void DispatchWaiting(void)
     }
 }
 
-// Waits for the next message rather than polling, so a reply is handled (and t4 read) as soon
-// as WinSock posts its notification, as the program's own message loop does.
+// Waits for the next message rather than polling, so a reply is handled as soon as its receiving
+// thread posts it, as the program's own message loop does.
 static void WaitForMessage(DWORD ms)
 {
     MsgWaitForMultipleObjects(0, NULL, FALSE, ms, QS_ALLINPUT);
@@ -263,7 +266,9 @@ int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort, 
     if (sendto(sender, (const char *)data, length, 0, (struct sockaddr *)&clientAddress,
                AddressLength(&clientAddress)) == SOCKET_ERROR)
         return -9;
-    return ProcessReply();
+    ReceivedDatagram datagram;
+    ReceiveDatagram(client, ReadUtcNow(), &datagram);
+    return ProcessReply(&datagram);
 }
 
 void BuildReply(uint8_t reply[48], uint64_t t2, uint64_t t3, int leap, int stratum)

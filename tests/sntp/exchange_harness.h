@@ -1,5 +1,5 @@
-// What the exchange tests share: a hidden clock window that routes the two socket messages to the
-// exchange, a message pump, an output box, a fixed clock and a recorder for clock settings.
+// What the exchange tests share: a hidden clock window that routes the exchange's two messages
+// to it, a message pump, an output box, a fixed clock and a recorder for clock settings.
 #pragma once
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -7,6 +7,7 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
+#include "sntp/reply_receiver.h"
 #include "support/fake_resolver.h"
 
 struct HandlerCall {
@@ -17,6 +18,7 @@ struct HandlerCall {
 extern std::vector<HandlerCall> HandlerCalls;   // every routed message and its handler's result
 extern std::vector<SYSTEMTIME> ClockSettings;   // every time passed to SetSystemClock
 extern BOOL ClockSettingResult;                 // what the recorder answers (default TRUE)
+extern ReceivedDatagram LastHandedOver;         // the last datagram a receiving thread handed over
 
 void CreateHarnessWindows(void);                // ClockWindow and an EDIT box (not yet attached)
 HWND HarnessOutputBox(void);
@@ -38,8 +40,8 @@ void UseRealClock(void);
 uint64_t FileTimeOf(int year, int month, int day, int hour, int minute, int second, int ms);
 
 // Delivers one datagram from 127.0.0.1:fromPort (AF_INET6: [::1]:fromPort) to a fresh exchange
-// socket of that family in phase 2 and runs ProcessReply on it. Port 123 is the server; the
-// sender sockets stay open between calls.
+// socket of that family in phase 2, receives it on this thread as the receiving thread would and
+// runs ProcessReply on it. Port 123 is the server; the sender sockets stay open between calls.
 int DeliverAndProcess(const uint8_t *data, int length, unsigned short fromPort = 123,
                       int family = AF_INET);
 void CloseSenders(void);

@@ -7,6 +7,7 @@
 #include <string>
 #include "base/wide_text.h"
 #include "sntp/exchange_harness.h"
+#include "base/program.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/kiss_memory.h"
@@ -155,7 +156,7 @@ TEST_F(ExchangeTest, RequestCarriesRandomBitsBelowTheMillisecond)
             EXPECT_EQ(0, request[i]) << i;
         stamp = NetworkToHostTimestamp(request + 40);
         EXPECT_EQ(ExchangeRecord.sendStamp, stamp);
-        EXPECT_EQ(FileTimeToNtp(ExchangeRecord.sendTime) & ~0x3FFFFFULL, stamp & ~0x3FFFFFULL);
+        EXPECT_EQ(FileTimeToNtp(ExchangeRecord.stampTime) & ~0x3FFFFFULL, stamp & ~0x3FFFFFULL);
     }
     EXPECT_NE(stamps[0] & 0x3FFFFF, stamps[1] & 0x3FFFFF);
 }
@@ -243,46 +244,117 @@ TEST_F(ExchangeTest, LookupThatNeverCompletesFailsOnTheHundredAndTwentyFirstTick
     EXPECT_EQ(0, FakeNtpServerRequestCount());
 }
 
-TEST_F(ExchangeTest, MessagesForOtherLookupsAndSocketsChangeNothing)
+// A hand-over as the receiving thread makes it: from the server, or a failed receive.
+LPARAM HandOver(int length, int error = 0)
+{
+    ReceivedDatagram datagram = {};
+    datagram.length = length;
+    datagram.error = error;
+    datagram.from = ExchangeRecord.address;
+    datagram.fromLength = sizeof datagram.from;
+    return (LPARAM)CopyReceivedDatagram(&datagram);
+}
+
+TEST_F(ExchangeTest, MessagesForOtherLookupsAndExchangesChangeNothing)
 {
     FakeNtpServerConfig config = {};
     config.silent = 1;
     Serve(config);
     ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
     SOCKET current = ExchangeRecord.socket;
-    SOCKET other = socket(AF_INET, SOCK_DGRAM, 0);
+    const WPARAM serial = ExchangeRecord.serial;
     struct Row {
         int host;
         WPARAM wParam;
         LPARAM lParam;
         int result;
     } rows[] = {
-        {0, (WPARAM)other, FD_READ, -1},
-        {0, (WPARAM)INVALID_SOCKET, FD_READ, -1},
-        {0, (WPARAM)other, WSAMAKESELECTREPLY(FD_READ, WSAECONNRESET), -1},
+        {0, serial - 1, HandOver(48), -1},
+        {0, serial + 1, HandOver(SOCKET_ERROR, WSAENETDOWN), -1},
+        {0, serial, 0, -1},
         {1, (WPARAM)0, 0, -1},
-        {1, (WPARAM)0x1234, 0, -1},
-        {0, (WPARAM)current, FD_WRITE, 0},
-        {0, (WPARAM)current, FD_CLOSE, 0},
+        {1, serial, 0, -1},
     };
     for (const Row &row : rows) {
         int result = row.host ? OnHostResolved(row.wParam, row.lParam)
-                              : OnSocketNotify(row.wParam, row.lParam);
+                              : OnReplyReceived(row.wParam, row.lParam);
         EXPECT_EQ(row.result, result) << row.wParam << " " << row.lParam;
         EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
         EXPECT_EQ(current, ExchangeRecord.socket);
         EXPECT_STREQ("", ExchangeRecord.ResultMessage);
     }
-    // While a reply is being evaluated (a log error box pumps messages) a second read waits.
+    // While a reply is being evaluated (a log error box pumps messages) a further one is dropped.
     ExchangeRecord.phase = ExchangeProcessing;
-    EXPECT_EQ(0, OnSocketNotify((WPARAM)current, FD_READ));
+    EXPECT_EQ(0, OnReplyReceived(serial, HandOver(SOCKET_ERROR, WSAENETDOWN)));
     EXPECT_EQ(current, ExchangeRecord.socket);
     ExchangeRecord.phase = ExchangeAwaitingReply;
-    EXPECT_EQ(1, OnSocketNotify((WPARAM)current, WSAMAKESELECTREPLY(FD_READ, WSAENETDOWN)));
-    EXPECT_STREQ("エラー：ｿｹｯﾄｲﾍﾞﾝﾄ通知ｴﾗｰ", ExchangeRecord.ResultMessage);
+    EXPECT_EQ(1, OnReplyReceived(serial, HandOver(SOCKET_ERROR, WSAENETDOWN)));
+    EXPECT_STREQ("エラー:データ受信失敗。", ExchangeRecord.ResultMessage);
     EXPECT_EQ(INVALID_SOCKET, ExchangeRecord.socket);
-    EXPECT_EQ(-1, OnSocketNotify((WPARAM)current, FD_READ));
-    closesocket(other);
+    EXPECT_EQ(-1, OnReplyReceived(serial, HandOver(48)));
+}
+
+// The test's own thread reads Before, then Returned; any other thread reads Arrival and says so.
+uint64_t Before, Returned, Arrival;
+int WindowReads;
+HANDLE ArrivalRead;
+DWORD WindowThread;
+
+void WINAPI ReadStagedClock(LPFILETIME utc)
+{
+    uint64_t value = Arrival;
+    if (GetCurrentThreadId() != WindowThread)
+        SetEvent(ArrivalRead);
+    else
+        value = WindowReads++ == 0 ? Before : Returned;
+    utc->dwLowDateTime = (DWORD)value;
+    utc->dwHighDateTime = (DWORD)(value >> 32);
+}
+
+void StampAt(uint8_t *reply, int *, void *context)
+{
+    FakeNtpPutTimestamp(reply + 32, *(const uint64_t *)context);
+    FakeNtpPutTimestamp(reply + 40, *(const uint64_t *)context);
+}
+
+// t1 is the middle of the send (the reading before it when the reply's came earlier) and t4 the
+// receiving thread's reading, not the window thread's when it gets to the reply much later.
+TEST_F(ExchangeTest, ReplyTimeIsReadWhereTheReplyArrives)
+{
+    const uint64_t T = FileTimeOf(2031, 3, 4, 12, 0, 0, 0);
+    uint64_t server = T + 50000000;
+    FakeNtpServerConfig config = {};
+    config.shape = StampAt;
+    config.context = &server;
+    Serve(config);
+    Settings.MinAdjust = 100000;
+    struct Row {
+        const char *name;
+        uint64_t returned, arrived, t1;     // after T, when the send began
+    } rows[] = {
+        {"sent, then arrived", 20000, 30000, 10000},
+        {"arrived before the send returned", 30000, 20000, 15000},
+        {"arrival read before the send's middle", 30000, 10000, 0},
+    };
+    ArrivalRead = CreateEventA(NULL, FALSE, FALSE, NULL);
+    WindowThread = GetCurrentThreadId();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Before = T;
+        Returned = T + row.returned;
+        Arrival = T + row.arrived;
+        WindowReads = 0;
+        ReadUtcClock = ReadStagedClock;
+        ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ArrivalRead, 5000));
+        EXPECT_EQ(1, PumpUntilIdle(2000));
+        EXPECT_EQ(0, ExchangeRecord.ExchangeFailed) << ExchangeRecord.ResultMessage;
+        EXPECT_EQ(T + row.returned / 2, ExchangeRecord.sendTime);
+        EXPECT_EQ(T + row.arrived, ExchangeRecord.receiveTime);
+        EXPECT_EQ((int64_t)(2 * server - 2 * T - row.t1 - row.arrived) / 2, ClockOffset);
+    }
+    UseRealClock();
+    CloseHandle(ArrivalRead);
 }
 
 TEST_F(ExchangeTest, StartChecksAndCancel)
@@ -360,6 +432,47 @@ int ThreadCount(void)
         count += entry.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snapshot);
     return count;
+}
+
+// The receiving thread ends with its exchange, and what it handed over too late ends nothing:
+// a stop while it waits, a reply handed over before a time-out or a stop is handled.
+TEST_F(ExchangeTest, ReceivingThreadEndsWithItsExchange)
+{
+    const char *const stopped = "処理を中止しました。";
+    struct Row {
+        const char *name;
+        int silent;
+        int ticks;      // 0: stopped by the user; else ticks until the time-out
+        const char *message;
+    } rows[] = {
+        {"stopped while the thread waits", 1, 0, stopped},
+        {"reply handed over, then stopped", 0, 0, stopped},
+        {"reply handed over, then the time-out", 0, 5, "エラー：受信タイムアウト発生"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeNtpServerConfig config = {};
+        config.silent = row.silent;
+        Serve(config);
+        HandlerCalls.clear();
+        const int threads = ThreadCount();
+        ASSERT_EQ(0, StartAndSend("127.0.0.1", 0));
+        EXPECT_EQ(threads + 1, ThreadCount());
+        MSG handOver;
+        for (int waited = 0; !row.silent && waited < 2000 && !PeekMessageA(&handOver, ClockWindow,
+             WM_REPLY_RECEIVED, WM_REPLY_RECEIVED, PM_NOREMOVE); waited++)
+            Sleep(1);
+        if (row.ticks == 0)
+            CancelExchange();
+        for (int tick = 0; tick < row.ticks; tick++)
+            ExchangeTick();
+        EXPECT_EQ(threads, ThreadCount());
+        PumpFor(30);
+        EXPECT_EQ(row.silent ? 0u : 1u, HandlerCalls.size());
+        for (const HandlerCall &call : HandlerCalls)
+            EXPECT_EQ(-1, call.result);
+        EXPECT_STREQ(row.message, ExchangeRecord.ResultMessage);
+    }
 }
 
 // A stopped lookup and one replaced by a new query post nothing when they end late; only the

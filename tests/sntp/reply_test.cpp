@@ -41,6 +41,7 @@ protected:
     static void SetSendTime(uint64_t fileTime)
     {
         ExchangeRecord.sendTime = fileTime;
+        ExchangeRecord.stampTime = fileTime;
     }
     // t1 is T0; t4 and the fresh reading come from the fixed clock.
     int Evaluate(const uint8_t *reply, uint64_t t4, uint64_t fresh = 0)
@@ -356,11 +357,14 @@ TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
         int failed;
         int64_t offset;
         const char *delayLine;
+        int64_t stamp = 0;      // the reading before the send, relative to T0
     } rows[] = {
         {"symmetric", 5 * S, 5 * S + 156250, 300000, 0, 5 * S - 71875, "往復の遅延時間=14.9msec"},
         {"round trip exactly 2 s", 0, 0, 2 * S, 0, -S, nullptr},
         {"round trip 2.001 s", 0, 0, 2 * S + 10000, 1, -S - 5000, nullptr},
         {"clock went backwards", 0, 0, -10000, 1, 5000, nullptr},
+        {"reply in before t1's reading: the one before the send", 0, 0, -10000, 0, 15000,
+         "往復の遅延時間=1.5msec", -20000},
         {"t2 after t3", 156250, 0, 0, 1, 78125, nullptr},
         {"server slower than round trip", 0, 78125, 10000, 0, 34062, "往復の遅延時間=0sec"},
         {"instants below the millisecond kept", 5 * S + 78125, 5 * S + 78125, 1234, 0,
@@ -372,6 +376,7 @@ TEST_F(ReplyTest, TimeChecksAndOffsetArithmetic)
         SetWindowTextA(TestOutputBox, "");
         uint8_t reply[48];
         BuildReply(reply, T0 + row.t2, T0 + row.t3);
+        ExchangeRecord.stampTime = T0 + row.stamp;
         ASSERT_EQ(row.failed, Evaluate(reply, T0 + row.t4));
         EXPECT_EQ(row.offset, ClockOffset);
         std::vector<std::string> lines = OutputLines();
@@ -459,7 +464,9 @@ TEST_F(ReplyTest, DatagramFromAnotherPortIsDroppedAndTheExchangeWaits)
     // A read notification with nothing to read keeps the exchange waiting as well.
     u_long nonBlocking = 1;
     ioctlsocket(ExchangeRecord.socket, FIONBIO, &nonBlocking);
-    EXPECT_EQ(-1, ProcessReply());
+    ReceivedDatagram nothing;
+    ReceiveDatagram(ExchangeRecord.socket, ReadUtcNow(), &nothing);
+    EXPECT_EQ(-1, ProcessReply(&nothing));
     EXPECT_EQ(ExchangeAwaitingReply, ExchangeRecord.phase);
     EXPECT_STREQ("", ExchangeRecord.ResultMessage);
     CloseExchange();
