@@ -23,7 +23,7 @@ enum { SheetGuardId = 1 };
 
 void ReportPageChange(HWND page)
 {
-    PropSheet_Changed(GetParent(page), page);
+    SendMessageW(GetParent(page), PSM_CHANGED, (WPARAM)page, 0);
 }
 
 INT_PTR AcceptApply(HWND page)

@@ -35,6 +35,7 @@ TEST(ServerAddress, LiteralsAreReadAndShownInTheirUsualForm)
         {"1:2:3:4:5:6:7:8::", Refused}, {"1:::2", Refused}, {"1::2::3", Refused},
         {"12345::", Refused}, {":1::", Refused}, {"1:", Refused}, {"[::1", Refused},
         {"::1.2.3", Refused}, {"::256.1.1.1", Refused}, {"g::1", Refused},
+        {"時計.example", Refused}, {"zo\xEB.example", Refused},
     };
     for (const Row &row : rows) {
         struct sockaddr_storage address;
