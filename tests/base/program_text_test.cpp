@@ -83,3 +83,33 @@ TEST(WideText, MarksMissingCharactersAndCutsWhole)
     EXPECT_STREQ(L"\u3042\u3044", TextToWide("\x82\xA0\x82\xA2\x82\xA4", wide, 3));
     EXPECT_STREQ(L"", TextToWide(nullptr, wide, 3));
 }
+
+// A box shows the text and caption as written, whatever the system's code page: read back wide
+// from another thread, which then presses OK.
+static WCHAR BoxText[64], BoxCaption[64];
+
+static DWORD WINAPI ReadBoxAndPressOk(LPVOID)
+{
+    for (int tries = 0; tries < 500; ++tries) {
+        HWND box = FindWindowW(L"#32770", NULL);
+        if (box && GetDlgItemTextW(box, 0xFFFF, BoxText, 64) > 0) {
+            GetWindowTextW(box, BoxCaption, 64);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return 0;
+        }
+        Sleep(10);
+    }
+    return 1;
+}
+
+TEST(WideText, BoxShowsTextAndCaptionAsWritten)
+{
+    HANDLE reader = CreateThread(NULL, 0, ReadBoxAndPressOk, NULL, 0, NULL);
+    ASSERT_NE(nullptr, reader);
+    EXPECT_EQ(IDOK, MessageBox932(NULL, "\x8E\x9E\x8C\x76\x82\xF0\x95\xCF\x8D\x58", "\x83\x47\x83\x89\x81\x5B",
+                                  MB_OK));
+    WaitForSingleObject(reader, 10000);
+    CloseHandle(reader);
+    EXPECT_STREQ(L"\u6642\u8A08\u3092\u5909\u66F4", BoxText);
+    EXPECT_STREQ(L"\u30A8\u30E9\u30FC", BoxCaption);
+}
