@@ -47,9 +47,18 @@ if pgrep -x chronyd >/dev/null 2>&1 && [ -f /run/chrony/chronyd.pid ]; then
     $SUDO kill "$(cat /run/chrony/chronyd.pid)" 2>/dev/null || true
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-    $SUDO sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+# Japanese gives Wine code page 932, the program's own; English (1252), Chinese (936) and Hindi
+# (no ANSI code page: Wine gives it UTF-8, 65001) are the other system code pages some tests run
+# under. Each must exist for glibc too, or Wine cannot name files outside ASCII.
+wanted=()
+for loc in ja_JP en_US zh_CN hi_IN; do
+    locale -a 2>/dev/null | grep -qix "$loc.utf8" || wanted+=("$loc")
+done
+if [ "${#wanted[@]}" -gt 0 ]; then
+    for loc in "${wanted[@]}"; do
+        $SUDO sed -i "s/^# *$loc.UTF-8 UTF-8/$loc.UTF-8 UTF-8/" /etc/locale.gen
+        grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    done
     $SUDO locale-gen >/dev/null
 fi
 

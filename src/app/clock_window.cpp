@@ -122,7 +122,7 @@ static int OnCommand(HWND window, WPARAM wParam)
     switch (LOWORD(wParam)) {
     case IDC_OPTIONS_BUTTON: Dispatch(SettingsButton); return 1;
     case IDC_RUN_BUTTON: Dispatch(SyncButton); return 1;
-    case IDC_CLOSE_BUTTON: SendMessageA(window, WM_CLOSE, 0, 0); return 1;
+    case IDC_CLOSE_BUTTON: SendMessageW(window, WM_CLOSE, 0, 0); return 1;
     case IDC_SWITCH_BUTTON: OnServerSwitch(); return 1;
     case IDC_MINIMIZE_BUTTON: ShowWindow(window, SW_MINIMIZE); return 1;
     case IDC_SERVER_COMBO:
@@ -181,22 +181,22 @@ LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             ClockWindow = NULL;
         break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int RegisterClockClass(const char *className)
+int RegisterClockClass(const WCHAR *className)
 {
-    WNDCLASSEXA windowClass;
+    WNDCLASSEXW windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = ClockWindowProc;
     windowClass.hInstance = ProgramInstance;
-    windowClass.hIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_CLOCK));
-    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    windowClass.hIcon = LoadIconW(ProgramInstance, MAKEINTRESOURCEW(IDI_CLOCK));
+    windowClass.hCursor = LoadCursorW(NULL, (LPCWSTR)IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className;
-    return RegisterClassExA(&windowClass) ? 0 : -1;
+    return RegisterClassExW(&windowClass) ? 0 : -1;
 }
 
 void ShowClockWindow(void)

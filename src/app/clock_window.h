@@ -5,7 +5,7 @@
 
 LRESULT CALLBACK ClockWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Registers the clock window's class under className: 0 done, -1 failed.
-int RegisterClockClass(const char *className);
+int RegisterClockClass(const WCHAR *className);
 // Shows the created window: minimised when Position is 7, else normally; then paints it once.
 void ShowClockWindow(void);
 

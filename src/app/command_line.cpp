@@ -38,15 +38,18 @@ int IsSyncServerForm(const char *name)
     return 1;
 }
 
-// The server argument in code page 932, refused when a character has no exact form there or it
-// is longer than a list entry may be.
+// The server argument, refused when it is longer than a list entry may be or has a character
+// outside ASCII (whatever the system's code page would make of it).
 static int ServerArgument(const wchar_t *argument, char (&out)[ServerNameMax + 1])
 {
-    BOOL lossy = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, argument, -1, out, sizeof out,
-                                     NULL, &lossy);
-    if (length <= 0 || lossy)
+    size_t length = wcslen(argument);
+    if (length > ServerNameMax)
         return -1;
+    for (size_t i = 0; i <= length; ++i) {
+        if (argument[i] >= 0x80)
+            return -1;
+        out[i] = (char)argument[i];
+    }
     return IsSyncServerForm(out) ? 0 : -1;
 }
 

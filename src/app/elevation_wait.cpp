@@ -89,7 +89,7 @@ static DWORD WINAPI PromptThread(LPVOID argument)
     work->process = StartElevatedSelf(work->owner, work->parameters, &work->error);
     if (SUCCEEDED(com))
         CoUninitialize();
-    if (!PostMessageA(work->owner, WM_ELEVATION_STARTED, (WPARAM)work->serial, (LPARAM)work)) {
+    if (!PostMessageW(work->owner, WM_ELEVATION_STARTED, (WPARAM)work->serial, (LPARAM)work)) {
         if (work->process)
             CloseHandle(work->process);
         free(work);

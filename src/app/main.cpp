@@ -14,7 +14,7 @@
 #include "sntp/exchange.h"
 #include "sntp/reply.h"
 
-static const char InstanceMutexName[] = "vellmarin IS ALREADY RUNNING!";
+static const WCHAR InstanceMutexName[] = L"vellmarin IS ALREADY RUNNING!";
 enum { NameBufferSize = 100 };
 
 static HANDLE InstanceMutex = NULL;
@@ -32,13 +32,13 @@ static int RunMessageLoop(void)
 {
     MSG message;
     BOOL got;
-    while ((got = GetMessageA(&message, NULL, 0, 0)) != 0) {
+    while ((got = GetMessageW(&message, NULL, 0, 0)) != 0) {
         if (got == -1)
             break;
-        if (IsDialogMessageA(message.hwnd, &message))
+        if (IsDialogMessageW(message.hwnd, &message))
             continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return got == -1 ? 0 : (int)message.wParam;
 }
@@ -61,7 +61,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
 
     SetLastError(0);
-    InstanceMutex = CreateMutexA(NULL, TRUE, InstanceMutexName);
+    InstanceMutex = CreateMutexW(NULL, TRUE, InstanceMutexName);
     if (!InstanceMutex || GetLastError() != 0) {
         // Another instance holds the mutex: leave silently, ours was never owned.
         if (InstanceMutex)
@@ -78,13 +78,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     LeapNoticeSeconds = 0;
     StartNetwork();
 
-    char title[NameBufferSize] = "";
-    char className[NameBufferSize] = "";
-    LoadStringA(instance, IDS_TITLE, title, sizeof title);
-    LoadStringA(instance, IDS_CLASS, className, sizeof className);
+    WCHAR title[NameBufferSize] = L"";
+    WCHAR className[NameBufferSize] = L"";
+    LoadStringW(instance, IDS_TITLE, title, NameBufferSize);
+    LoadStringW(instance, IDS_CLASS, className, NameBufferSize);
     int exitCode = 0;
     if (RegisterClockClass(className) == 0) {
-        CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+        CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                         0, 0, NULL, NULL, instance, NULL);
     }
     if (ClockWindow) {

@@ -13,7 +13,7 @@
 #include "sntp/step_check.h"
 
 enum { SyncTimerId = 1, TickMs = 250 };
-static const char SyncClassName[] = "vellmarin sync";
+static const WCHAR SyncClassName[] = L"vellmarin sync";
 
 static int ExchangeEnded = 0;
 
@@ -33,7 +33,7 @@ static LRESULT CALLBACK SyncWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_HOST_RESOLVED: OnExchangeResult(OnHostResolved(wParam, lParam)); return 0;
     case WM_REPLY_RECEIVED: OnExchangeResult(OnReplyReceived(wParam, lParam)); return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // A failed network start-up is reported in the result, never in a box.
@@ -53,8 +53,8 @@ static int RunExchange(const char *server)
         if (StartExchange(server, reuse) == 0 && SendPreparedRequest() == 0) {
             SetTimer(ClockWindow, SyncTimerId, TickMs, NULL);
             MSG message;
-            while (!ExchangeEnded && GetMessageA(&message, NULL, 0, 0) > 0)
-                DispatchMessageA(&message);
+            while (!ExchangeEnded && GetMessageW(&message, NULL, 0, 0) > 0)
+                DispatchMessageW(&message);
             KillTimer(ClockWindow, SyncTimerId);
         }
         if (!ExchangeRecord.ExchangeFailed || !NameHasAddressesLeft(server))
@@ -131,13 +131,13 @@ int RunSyncCommand(const char *server)
     Settings.Elevate = 0;
     NetworkErrorBox = NoBox;
 
-    WNDCLASSA windowClass;
+    WNDCLASSW windowClass;
     ZeroMemory(&windowClass, sizeof windowClass);
     windowClass.lpfnWndProc = SyncWindowProc;
     windowClass.hInstance = ProgramInstance;
     windowClass.lpszClassName = SyncClassName;
-    RegisterClassA(&windowClass);
-    ClockWindow = CreateWindowExA(0, SyncClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+    RegisterClassW(&windowClass);
+    ClockWindow = CreateWindowExW(0, SyncClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
                                   ProgramInstance, NULL);
 
     CommandResult result;

@@ -11,6 +11,7 @@
 #include "app/elevation_wait.h"
 #include "app/opinion_walk.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "resource.h"
 #include "clockwin/display.h"
 #include "clockwin/drawn_buttons.h"
@@ -76,7 +77,7 @@ void EnterState(SyncState state)
     StateTicks = 0;
     CurrentState = state;
     if (ClockWindow)
-        SetWindowTextA(ClockWindow, state == LeapWait ? LeapWaitTitle : MainTitle);
+        SetWindowText932(ClockWindow, state == LeapWait ? LeapWaitTitle : MainTitle);
 }
 
 // A new automatic run: all its retries, from the server the user selected.
@@ -94,7 +95,7 @@ void BeginStartDelay(void)
 
 static int ServerCount(void)
 {
-    LRESULT count = ServerCombo ? SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0) : 0;
+    LRESULT count = ServerCombo ? SendMessageW(ServerCombo, CB_GETCOUNT, 0, 0) : 0;
     return count == CB_ERR || count < 0 ? 0 : (int)count;
 }
 
@@ -104,21 +105,10 @@ static const char *ServerNameAt(LRESULT index)
     SelectedName[0] = '\0';
     if (!ServerCombo || index == CB_ERR || index < 0)
         return SelectedName;
-    LRESULT length = SendMessageA(ServerCombo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
-    if (length == CB_ERR || length < 0)
-        return SelectedName;
-    if (length <= ServerNameMax) {
-        SendMessageA(ServerCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)SelectedName);
-        SelectedName[ServerNameMax] = '\0';
-        return SelectedName;
-    }
-    // Longer than any list entry may be: fetch it whole, keep what fits.
-    char *whole = (char *)malloc((size_t)length + 1);
+    // Fetched whole, then cut to what a list entry may be.
+    char *whole = CopyComboEntry(ServerCombo, (WPARAM)index);
     if (!whole)
         return SelectedName;
-    whole[0] = '\0';
-    SendMessageA(ServerCombo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)whole);
-    whole[length] = '\0';
     CopyBounded(SelectedName, sizeof SelectedName, whole);
     free(whole);
     return SelectedName;
@@ -126,7 +116,7 @@ static const char *ServerNameAt(LRESULT index)
 
 const char *SelectedServerName(void)
 {
-    return ServerNameAt(ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR);
+    return ServerNameAt(ServerCombo ? SendMessageW(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR);
 }
 
 static int AllServersRefused(void)
@@ -162,24 +152,25 @@ void SelectNextServer(void)
 {
     if (!ServerCombo)
         return;
-    LRESULT index = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
-    LRESULT count = SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0);
+    LRESULT index = SendMessageW(ServerCombo, CB_GETCURSEL, 0, 0);
+    LRESULT count = SendMessageW(ServerCombo, CB_GETCOUNT, 0, 0);
     if (index == CB_ERR || index < 0)
         index = 0;
     index += 1;
     if (count == CB_ERR || index >= count)
         index = 0;
-    SendMessageA(ServerCombo, CB_SETCURSEL, (WPARAM)index, 0);
+    SendMessageW(ServerCombo, CB_SETCURSEL, (WPARAM)index, 0);
 }
 
 void UpdateToolTipText(const char *text)
 {
     if (!ToolTipWindow || !RunButton)
         return;
-    SendMessageA(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
-    TTTOOLINFOA tool = ToolDescription(RunButton, text, IDC_RUN_BUTTON);
-    SendMessageA(ToolTipWindow, TTM_UPDATETIPTEXTA, 0, (LPARAM)&tool);
-    SendMessageA(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
+    SendMessageW(ToolTipWindow, TTM_ACTIVATE, FALSE, 0);
+    WCHAR wide[64];
+    TTTOOLINFOW tool = ToolDescription(RunButton, TextToWide(text, wide, 64), IDC_RUN_BUTTON);
+    SendMessageW(ToolTipWindow, TTM_UPDATETIPTEXTW, 0, (LPARAM)&tool);
+    SendMessageW(ToolTipWindow, TTM_ACTIVATE, TRUE, 0);
 }
 
 void SetControlsEnabled(int enable)
@@ -191,7 +182,7 @@ void SetControlsEnabled(int enable)
         EnableWindow(OptionsButton, on);
     if (Settings.FormStyle == StandardStyle) {
         if (RunButton)
-            SetWindowTextA(RunButton, enable ? "実行" : "中止");
+            SetWindowText932(RunButton, enable ? "実行" : "中止");
     } else {
         if (CloseButton)
             EnableWindow(CloseButton, on);
@@ -310,7 +301,7 @@ void AutomaticAttempt(void)
 // The second opinion's walk sees the server list and asks through these.
 static int SelectedIndex(void)
 {
-    LRESULT index = ServerCombo ? SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
+    LRESULT index = ServerCombo ? SendMessageW(ServerCombo, CB_GETCURSEL, 0, 0) : CB_ERR;
     return index == CB_ERR || index < 0 ? -1 : (int)index;
 }
 
@@ -440,7 +431,7 @@ static void CloseTick(void)
     StateTicks += 1;
     uint32_t due = Settings.FormStyle != StandardStyle ? CloseTicksBar : CloseTicksStandard;
     if (StateTicks >= due && LeapNoticeSeconds == 0 && ClockWindow)
-        SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
+        SendMessageW(ClockWindow, WM_CLOSE, 0, 0);
 }
 
 static void TestStart(void)

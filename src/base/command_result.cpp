@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
-static const char BlockName[] = "Local\\vellmarin command result";
+static const WCHAR BlockName[] = L"Local\\vellmarin command result";
 static const uint32_t WrittenMark = 0x564D5231;     // "VMR1", stored last
 
 struct ResultBlock {
@@ -56,7 +56,7 @@ int OpenCommandResult(void)
     CloseCommandResult();
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, BlockSecurity(), FALSE};
     SetLastError(ERROR_SUCCESS);
-    BlockMapping = CreateFileMappingA(INVALID_HANDLE_VALUE,
+    BlockMapping = CreateFileMappingW(INVALID_HANDLE_VALUE,
                                       attributes.lpSecurityDescriptor ? &attributes : NULL,
                                       PAGE_READWRITE, 0, sizeof(ResultBlock), BlockName);
     DWORD error = GetLastError();
@@ -93,7 +93,7 @@ int ReadCommandResult(CommandResult *result, DWORD writer)
 
 void WriteCommandResult(const CommandResult *result)
 {
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, BlockName);
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, BlockName);
     if (!mapping)
         return;
     ResultBlock *block = (ResultBlock *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0,

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "base/program.h"
+#include "base/wide_text.h"
 
 int (*QueryProcessElevated)(void) = TokenIsElevated;
 const char *ElevatedExePath = NULL;
@@ -71,7 +72,7 @@ void RestrictDllSearch(void)
 {
     typedef BOOL(WINAPI * SetDefaultDirectoriesFunction)(DWORD flags);
     const DWORD SearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     SetDefaultDirectoriesFunction setDefault = NULL;
     if (kernel)
         setDefault = (SetDefaultDirectoriesFunction)(void (*)(void))GetProcAddress(
@@ -79,7 +80,7 @@ void RestrictDllSearch(void)
     if (setDefault && setDefault(SearchSystem32))
         return;
     // Older systems without that update: at least the current folder leaves the search order.
-    SetDllDirectoryA("");
+    SetDllDirectoryW(L"");
 }
 
 void WindowsErrorText(DWORD error, char *out, size_t size)
@@ -87,14 +88,15 @@ void WindowsErrorText(DWORD error, char *out, size_t size)
     if (size == 0)
         return;
     out[0] = '\0';
-    char text[256];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  NULL, error, 0, text, sizeof text, NULL);
-    if (length == 0)
+    // Windows' own text, in code page 932 whatever the system's is: what 932 lacks shows as '?'.
+    WCHAR wide[256];
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 NULL, error, 0, wide, 256, NULL);
+    if (units == 0)
         return;
-    if (length >= sizeof text)
-        length = sizeof text - 1;
-    text[length] = '\0';
+    wide[units < 256 ? units : 255] = L'\0';
+    char text[512];
+    size_t length = strlen(WideToText(wide, text, sizeof text));
     // One line: the system's text ends in CR LF, and some have more than one line.
     for (char *p = text; *p; ++p) {
         if (*p == '\r' || *p == '\n')

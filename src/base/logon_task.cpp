@@ -12,7 +12,7 @@
 #include "base/elevation.h"
 #include "base/exit_codes.h"
 
-char TaskExePath[MAX_PATH] = "";
+WCHAR TaskExePath[MAX_PATH] = L"";
 
 // Each user's task has a name of its own, the program's and the user's SID; 0.22 named one task
 // for everyone by the program alone.
@@ -26,95 +26,69 @@ struct TaskUser {
     WCHAR sid[SidTextSize];
 };
 
-// The exe the task is about, in its long form (a task must never name a short 8.3 alias).
-static int TaskExe(char *path, size_t size)
+// The exe the task is about, in its long form (a task must never name a short 8.3 alias), taken
+// in UTF-16 so a folder named in any script is named right.
+static int TaskExe(WCHAR *path, size_t count)
 {
     if (TaskExePath[0]) {
-        snprintf(path, size, "%s", TaskExePath);
+        wcsncpy(path, TaskExePath, count - 1);
+        path[count - 1] = L'\0';
         return 0;
     }
-    char module[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, module, sizeof module);
-    if (length == 0 || length >= sizeof module)
+    WCHAR module[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
         return -1;
-    length = GetLongPathNameA(module, path, (DWORD)size);
-    if (length == 0 || length >= size)
-        snprintf(path, size, "%s", module);
+    length = GetLongPathNameW(module, path, (DWORD)count);
+    if (length == 0 || length >= count) {
+        wcsncpy(path, module, count - 1);
+        path[count - 1] = L'\0';
+    }
     return 0;
 }
 
-// Code page 932 to UTF-16; 0 / -1.
-static int Widen(const char *text, WCHAR *out, int count)
+static WCHAR FoldCase(WCHAR c)
 {
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, count) > 0 ? 0 : -1;
-}
-
-static const char *NextCharacter(const char *p)
-{
-    if (IsDBCSLeadByteEx(932, (BYTE)p[0]) && p[1])
-        return p + 2;
-    return p + 1;
-}
-
-static char FoldCase(char c)
-{
-    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+    return (c >= L'a' && c <= L'z') ? (WCHAR)(c - L'a' + L'A') : c;
 }
 
 // One step of a path below the folder: characters a name may hold, and not only dots and
 // spaces (".", ".." and their look-alikes, which Windows folds to a parent or the folder itself).
-static int PlainStep(const char *step, const char *end)
+static int PlainStep(const WCHAR *step, const WCHAR *end)
 {
     int plain = 0;
-    for (const char *p = step; p < end; p = NextCharacter(p)) {
-        BYTE c = (BYTE)*p;
-        if (IsDBCSLeadByteEx(932, c)) {
-            plain = 1;
-            continue;
-        }
-        if (c < 0x20 || strchr("/:*?\"<>|", c))
+    for (const WCHAR *p = step; p < end; ++p) {
+        if (*p < 0x20 || wcschr(L"/:*?\"<>|", *p))
             return 0;
-        if (c != '.' && c != ' ')
+        if (*p != L'.' && *p != L' ')
             plain = 1;
     }
     return plain;
 }
 
-int PathInsideFolder(const char *path, const char *folder)
+int PathInsideFolder(const WCHAR *path, const WCHAR *folder)
 {
-    // The folder without a closing separator (a 0x5C trail byte is part of its character).
-    size_t folderLength = 0;
-    for (const char *p = folder; *p; p = NextCharacter(p)) {
-        if (*p != '\\' || p[1] != '\0')
-            folderLength = (size_t)(NextCharacter(p) - folder);
-    }
+    // The folder without a closing separator.
+    size_t folderLength = wcslen(folder);
+    if (folderLength > 0 && folder[folderLength - 1] == L'\\')
+        folderLength -= 1;
     if (folderLength == 0)
         return 0;
-    // Double-byte characters must match byte for byte: folding a trail byte would make two
-    // different characters equal.
-    const char *p = path;
-    for (const char *f = folder; f < folder + folderLength;) {
-        const char *next = NextCharacter(f);
-        if (next - f == 2) {
-            if (p[0] != f[0] || p[1] != f[1])
-                return 0;
-            p += 2;
-        } else {
-            if (FoldCase(*p) != FoldCase(*f))
-                return 0;
-            p++;
-        }
-        f = next;
+    // Letters outside ASCII must match exactly: the file system's own folding is not ours to copy.
+    for (size_t i = 0; i < folderLength; ++i) {
+        if (FoldCase(path[i]) != FoldCase(folder[i]))
+            return 0;
     }
-    if (*p != '\\')
+    const WCHAR *p = path + folderLength;
+    if (*p != L'\\')
         return 0;
     // Then one or more steps, the last one the file.
-    const char *step = p + 1;
-    for (const char *q = step;; q = NextCharacter(q)) {
-        if (*q == '\\' || *q == '\0') {
+    const WCHAR *step = p + 1;
+    for (const WCHAR *q = step;; ++q) {
+        if (*q == L'\\' || *q == L'\0') {
             if (q == step || !PlainStep(step, q))
                 return 0;
-            if (*q == '\0')
+            if (*q == L'\0')
                 return 1;
             step = q + 1;
         }
@@ -125,41 +99,43 @@ int PathInsideFolder(const char *path, const char *folder)
 // 32-bit one, and on 64-bit Windows the 64-bit one, which a 32-bit process is otherwise shown
 // as its 32-bit twin. All come from the machine's part of the registry, which only
 // administrators can change (the environment's copies can be set by any user).
-static int ProgramFilesFolder(int index, char *folder, size_t size)
+static int ProgramFilesFolder(int index, WCHAR *folder, DWORD count)
 {
-    folder[0] = '\0';
+    folder[0] = L'\0';
     if (index < 2) {
         int which = index == 0 ? CSIDL_PROGRAM_FILES : CSIDL_PROGRAM_FILESX86;
-        char found[MAX_PATH];
-        if (SHGetFolderPathA(NULL, which, NULL, SHGFP_TYPE_CURRENT, found) != S_OK)
+        WCHAR found[MAX_PATH];
+        if (SHGetFolderPathW(NULL, which, NULL, SHGFP_TYPE_CURRENT, found) != S_OK)
             return -1;
-        snprintf(folder, size, "%s", found);
+        wcsncpy(folder, found, count - 1);
+        folder[count - 1] = L'\0';
         return 0;
     }
     const REGSAM Wow64View64 = 0x0100;     // KEY_WOW64_64KEY, ignored where there is one view
     HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
                       KEY_QUERY_VALUE | Wow64View64, &key) != ERROR_SUCCESS)
         return -1;
-    DWORD type = 0, length = (DWORD)size - 1;
-    LONG read = RegQueryValueExA(key, "ProgramW6432Dir", NULL, &type, (BYTE *)folder, &length);
+    DWORD type = 0, bytes = (count - 1) * sizeof(WCHAR);
+    LONG read = RegQueryValueExW(key, L"ProgramW6432Dir", NULL, &type, (BYTE *)folder, &bytes);
     RegCloseKey(key);
     if (read != ERROR_SUCCESS || type != REG_SZ) {
-        folder[0] = '\0';
+        folder[0] = L'\0';
         return -1;
     }
-    folder[length < size ? length : size - 1] = '\0';
+    DWORD units = bytes / sizeof(WCHAR);
+    folder[units < count ? units : count - 1] = L'\0';
     return 0;
 }
 
 int ExeMayBeTaskTarget(void)
 {
-    char exe[MAX_PATH];
-    if (TaskExe(exe, sizeof exe) != 0)
+    WCHAR exe[MAX_PATH];
+    if (TaskExe(exe, MAX_PATH) != 0)
         return 0;
     for (int index = 0; index < 3; index++) {
-        char folder[MAX_PATH];
-        if (ProgramFilesFolder(index, folder, sizeof folder) == 0 && PathInsideFolder(exe, folder))
+        WCHAR folder[MAX_PATH];
+        if (ProgramFilesFolder(index, folder, MAX_PATH) == 0 && PathInsideFolder(exe, folder))
             return 1;
     }
     return 0;
@@ -421,14 +397,13 @@ static HRESULT OpenRootFolder(ITaskFolder **root)
     return result;
 }
 
-int LogonTaskXml(const char *exe, WCHAR *xml, size_t count)
+int LogonTaskXml(const WCHAR *exe, WCHAR *xml, size_t count)
 {
-    WCHAR wideExe[MAX_PATH];
     TaskUser user;
-    if (Widen(exe, wideExe, MAX_PATH) != 0 || ReadTaskUser(&user) != 0)
+    if (ReadTaskUser(&user) != 0)
         return -1;
     static XmlText text;
-    if (BuildTaskXml(&text, wideExe, user.name) != 0 || text.length >= count)
+    if (BuildTaskXml(&text, exe, user.name) != 0 || text.length >= count)
         return -1;
     memcpy(xml, text.text, (text.length + 1) * sizeof(WCHAR));
     return 0;
@@ -510,9 +485,9 @@ static HRESULT ChangeUsersTask(const WCHAR *xml)
 
 HRESULT RegisterLogonTask(void)
 {
-    char exe[MAX_PATH];
+    WCHAR exe[MAX_PATH];
     static WCHAR xml[XmlSize];
-    if (TaskExe(exe, sizeof exe) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
+    if (TaskExe(exe, MAX_PATH) != 0 || LogonTaskXml(exe, xml, XmlSize) != 0)
         return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     return ChangeUsersTask(xml);
 }
@@ -524,11 +499,10 @@ HRESULT DeleteLogonTask(void)
 
 int LogonTaskExists(void)
 {
-    char exe[MAX_PATH];
     WCHAR wideExe[MAX_PATH], name[TaskNameSize];
     TaskUser user;
-    if (TaskExe(exe, sizeof exe) != 0 || Widen(exe, wideExe, MAX_PATH) != 0 ||
-        ReadTaskUser(&user) != 0 || UsersTaskName(&user, name, TaskNameSize) != 0)
+    if (TaskExe(wideExe, MAX_PATH) != 0 || ReadTaskUser(&user) != 0 ||
+        UsersTaskName(&user, name, TaskNameSize) != 0)
         return 0;
     int entered = 0, exists = 0;
     if (SUCCEEDED(EnterCom(&entered))) {

@@ -3,9 +3,9 @@
 #pragma once
 #include <windows.h>
 
-// The exe the task points at, code page 932: empty means this program's own exe (looked up when
-// needed). Tests put another path in.
-extern char TaskExePath[MAX_PATH];
+// The exe the task points at: empty means this program's own exe (looked up when needed). Tests
+// put another path in.
+extern WCHAR TaskExePath[MAX_PATH];
 
 // The work of `/register-task` (registering 1) and `/unregister-task` (0), run elevated:
 // returns the process's exit code (ExitClockSet when done, ExitTaskRefused, ExitNotInProgramFiles)
@@ -13,9 +13,9 @@ extern char TaskExePath[MAX_PATH];
 int RunLogonTaskCommand(int registering);
 
 // 1 when `path` names a file inside `folder` or one of its subfolders, compared without case
-// (letters of code page 932's single-byte range only); no "." or ".." steps, no empty steps, no
-// characters a file name cannot hold. Both in code page 932.
-int PathInsideFolder(const char *path, const char *folder);
+// (ASCII letters only); no "." or ".." steps, no empty steps, no characters a file name cannot
+// hold.
+int PathInsideFolder(const WCHAR *path, const WCHAR *folder);
 // 1 when the exe lies under a Program Files folder, where standard users cannot replace it.
 int ExeMayBeTaskTarget(void);
 
@@ -35,9 +35,9 @@ int LogonTaskName(WCHAR *name, size_t count);
 // 1 when a task's XML text has a principal that is `user` (DOMAIN\user) or `sid` (its text),
 // without case, and, unless exe is null, its first action starts exe (quoted or not).
 int TaskXmlIsUsers(const WCHAR *xml, const WCHAR *user, const WCHAR *sid, const WCHAR *exe);
-// The task's text for `exe` (code page 932) and the user of this process: at the user's logon,
+// The task's text for `exe` and the user of this process: at the user's logon,
 // the exe from its own folder at the highest run level. 0, or -1 when it does not fit `count`.
-int LogonTaskXml(const char *exe, WCHAR *xml, size_t count);
+int LogonTaskXml(const WCHAR *exe, WCHAR *xml, size_t count);
 // Registers (replacing one of that name) or deletes this user's task for the exe; a missing task
 // counts as deleted. Either deletes the task 0.22 left when it runs as this user. S_OK or the Task
 // Scheduler's (or COM's) error.

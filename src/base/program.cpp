@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/wide_text.h"
 #include "vellmarin_version.h"
 
 HINSTANCE ProgramInstance = NULL;
@@ -16,7 +17,7 @@ size_t WholeCharacterLength(const char *text, size_t limit)
     size_t used = 0;
     while (used < limit && text[used] != '\0') {
         size_t step = 1;
-        if (IsDBCSLeadByte((BYTE)text[used])) {
+        if (IsLeadByte932((unsigned char)text[used])) {
             if (used + 1 >= limit)
                 break;                      // its trail byte would not fit
             if (text[used + 1] != '\0')
@@ -39,16 +40,14 @@ void CopyWholeCharacters(char *out, size_t size, const char *text)
 
 char *CopyComboEntry(HWND combo, WPARAM index)
 {
-    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
     if (length < 0)
         return NULL;
-    char *text = (char *)calloc((size_t)length + 1, 1);
-    if (text == NULL)
+    WCHAR *wide = (WCHAR *)calloc((size_t)length + 1, sizeof(WCHAR));
+    if (wide == NULL)
         return NULL;
-    LRESULT got = SendMessageA(combo, CB_GETLBTEXT, index, (LPARAM)text);
-    if (got < 0 || got > length) {
-        free(text);
-        return NULL;
-    }
+    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)wide);
+    char *text = got < 0 || got > length ? NULL : NewText(wide);
+    free(wide);
     return text;
 }

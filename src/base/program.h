@@ -13,6 +13,7 @@ extern const char VersionText[];    // "vellmarin v" and the project version, "v
 size_t WholeCharacterLength(const char *text, size_t limit);
 // Copies at most size - 1 bytes of text (whole characters only) and terminates; out may be text.
 void CopyWholeCharacters(char *out, size_t size, const char *text);
-// Entry `index` of a combo box in a buffer sized from the entry's own length (CB_GETLBTEXT takes
-// no buffer size), terminated; the caller frees it. Null when the entry cannot be read.
+// Entry `index` of a combo box in code page 932, in a buffer sized from the entry's own length
+// (CB_GETLBTEXT takes no buffer size), terminated; the caller frees it. Null when the entry
+// cannot be read.
 char *CopyComboEntry(HWND combo, WPARAM index);

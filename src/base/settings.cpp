@@ -7,47 +7,52 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "base/ini_file.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 
 SettingsRecord Settings;
-char ProgramDirectory[MAX_PATH];
-char IniPath[MAX_PATH + 16];
+WCHAR ProgramDirectory[MAX_PATH];
+WCHAR IniPath[MAX_PATH + 16];
 
 const char SettingsNotSavedText[] = "設定を保存できませんでした。";
 
-static const char IniFileName[] = "vellmarin.ini";
+static const WCHAR IniFileName[] = L"vellmarin.ini";
 static const char DefaultFontName[] = "ＭＳ Ｐゴシック";
 
 void ComputeProgramPaths(void)
 {
-    char modulePath[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, modulePath, sizeof modulePath);
-    if (length >= sizeof modulePath)
-        length = sizeof modulePath - 1;
-    modulePath[length] = '\0';
+    // The wide name: a folder named with characters the system's code page lacks is found too.
+    WCHAR modulePath[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, modulePath, MAX_PATH);
+    if (length >= MAX_PATH)
+        length = MAX_PATH - 1;
+    modulePath[length] = L'\0';
 
     // Drive and directory: everything up to the last separator, or the drive alone ("C:x.exe").
     size_t keep = 0;
     for (size_t i = 0; i < length; ++i) {
-        unsigned char c = (unsigned char)modulePath[i];
-        if (c == '\\' || c == '/' || (c == ':' && i == 1))
+        WCHAR c = modulePath[i];
+        if (c == L'\\' || c == L'/' || (c == L':' && i == 1))
             keep = i + 1;
-        else if (IsDBCSLeadByte((BYTE)c) && i + 1 < length)
-            ++i;  // a trail byte 0x5C is part of the character, not a separator
     }
-    if (keep >= sizeof ProgramDirectory)
-        keep = sizeof ProgramDirectory - 1;
-    memcpy(ProgramDirectory, modulePath, keep);
-    ProgramDirectory[keep] = '\0';
-    snprintf(IniPath, sizeof IniPath, "%s%s", ProgramDirectory, IniFileName);
+    if (keep >= MAX_PATH)
+        keep = MAX_PATH - 1;
+    memcpy(ProgramDirectory, modulePath, keep * sizeof(WCHAR));
+    ProgramDirectory[keep] = L'\0';
+    _snwprintf(IniPath, MAX_PATH + 16, L"%ls%ls", ProgramDirectory, IniFileName);
+    IniPath[MAX_PATH + 15] = L'\0';
 }
+
+// The file's text while the settings are read from it or written into it.
+static IniText Ini;
 
 // Reads a signed decimal number. A missing key, or text that does not start with a number,
 // gives the default; values beyond 32 bits saturate instead of wrapping into small numbers.
 static int32_t ReadInteger(const char *section, const char *key, int32_t fallback)
 {
     char text[64];
-    GetPrivateProfileStringA(section, key, "", text, sizeof text, IniPath);
+    IniValue(&Ini, section, key, text, sizeof text);
     const char *p = text;
     while (*p == ' ' || *p == '\t')
         ++p;
@@ -81,6 +86,8 @@ static int32_t Clamp(int32_t value, int32_t low, int32_t high)
 
 void LoadSettings(void)
 {
+    // A file that cannot be read gives the defaults, as a missing one does.
+    LoadIniText(IniPath, &Ini);
     SettingsRecord &s = Settings;
     s.MinAdjust = Clamp(ReadInteger("SETUP", "MinAdjust", 100), 0, 9999);
     s.AutoClose = ReadInteger("SETUP", "AutoClose", 1);
@@ -106,7 +113,8 @@ void LoadSettings(void)
 
     // Read more than fits so that a long name is cut at a character boundary, not mid-character.
     char name[1024];
-    GetPrivateProfileStringA("FONT", "Name", DefaultFontName, name, sizeof name, IniPath);
+    if (!IniValue(&Ini, "FONT", "Name", name, sizeof name))
+        CopyWholeCharacters(name, sizeof name, DefaultFontName);
     CopyWholeCharacters(s.Font.Name, sizeof s.Font.Name, name);
     s.Font.Size = ReadInteger("FONT", "Size", 20);
     int32_t style = ReadInteger("FONT", "Style", 0);
@@ -122,35 +130,43 @@ void LoadSettings(void)
         snprintf(key, sizeof key, "CustomColor%d", i);
         s.CustomColors[i] = (COLORREF)ReadInteger("FONT", key, 0);
     }
-}
-
-// The Windows error of the save's first failed write; 0 while every write succeeded.
-static DWORD WriteError;
-
-static void NoteWrite(BOOL written)
-{
-    if (!written && WriteError == 0) {
-        DWORD error = GetLastError();
-        WriteError = error != 0 ? error : ERROR_WRITE_FAULT;
-    }
-}
-
-static void WriteString(const char *section, const char *key, const char *text)
-{
-    NoteWrite(WritePrivateProfileStringA(section, key, text, IniPath));
+    FreeIniText(&Ini);
 }
 
 static void WriteInteger(const char *section, const char *key, int32_t value)
 {
     char text[16];
     snprintf(text, sizeof text, "%d", (int)value);
-    WriteString(section, key, text);
+    SetIniValue(&Ini, section, key, text);
+}
+
+// The Windows error of a failed read or write, never 0.
+static DWORD LastFailure(void)
+{
+    DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_WRITE_FAULT;
+}
+
+// A change is made to the file's text as it is now and written back whole, so a file that
+// cannot be read is never overwritten. 0, or the Windows error.
+static DWORD BeginSave(void)
+{
+    return LoadIniText(IniPath, &Ini) == 0 ? 0 : LastFailure();
+}
+
+static DWORD EndSave(void)
+{
+    DWORD error = SaveIniText(IniPath, &Ini) == 0 ? 0 : LastFailure();
+    FreeIniText(&Ini);
+    return error;
 }
 
 DWORD SaveSettings(void)
 {
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
     const SettingsRecord &s = Settings;
-    WriteError = 0;
     WriteInteger("SETUP", "MinAdjust", s.MinAdjust);
     WriteInteger("SETUP", "AutoClose", s.AutoClose);
     WriteInteger("SETUP", "ErrorClose", s.ErrorClose);
@@ -179,7 +195,7 @@ DWORD SaveSettings(void)
     whole[sizeof s.Font.Name] = '\0';
     char name[sizeof s.Font.Name];
     CopyWholeCharacters(name, sizeof name, whole);
-    WriteString("FONT", "Name", name);
+    SetIniValue(&Ini, "FONT", "Name", name);
     WriteInteger("FONT", "Charset", s.Font.Charset);
     WriteInteger("FONT", "Size", s.Font.Size);
     WriteInteger("FONT", "Color", (int32_t)s.Font.Color);
@@ -192,34 +208,38 @@ DWORD SaveSettings(void)
         snprintf(key, sizeof key, "CustomColor%d", i);
         WriteInteger("FONT", key, (int32_t)s.CustomColors[i]);
     }
-    return WriteError;
+    return EndSave();
 }
 
 DWORD SaveWindowPosition(HWND window)
 {
     RECT rect;
-    WriteError = 0;
     if (!GetWindowRect(window, &rect))
         return 0;
     // A minimised window reports large negative coordinates; those are never stored.
     if (rect.top < 0 || rect.left < 0)
         return 0;
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
     WriteInteger("WINDOW", "Top", rect.top);
     WriteInteger("WINDOW", "Left", rect.left);
-    return WriteError;
+    return EndSave();
 }
 
 int ReadServerList(ServerName *names, int max)
 {
     int count = 0;
+    LoadIniText(IniPath, &Ini);
     while (count < max && count < ServerListMax) {
         char key[32];
         snprintf(key, sizeof key, "Server%d", count);
-        GetPrivateProfileStringA("SERVER", key, "", names[count], sizeof names[count], IniPath);
+        IniValue(&Ini, "SERVER", key, names[count], sizeof names[count]);
         if (names[count][0] == '\0')
             break;
         ++count;
     }
+    FreeIniText(&Ini);
     return count;
 }
 
@@ -229,7 +249,7 @@ int LoadServerList(HWND combo)
     int count = ReadServerList(names, ServerListMax);
     int appended = 0;
     for (int i = 0; i < count; ++i) {
-        LRESULT added = SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)names[i]);
+        LRESULT added = SendText932(combo, CB_ADDSTRING, 0, names[i]);
         if (added != CB_ERR && added != CB_ERRSPACE)
             ++appended;
     }
@@ -238,10 +258,12 @@ int LoadServerList(HWND combo)
 
 DWORD SaveServerList(HWND combo)
 {
-    WriteError = 0;
-    // An empty key list empties the section, so no ServerN of a longer old list survives.
-    NoteWrite(WritePrivateProfileSectionA("SERVER", "\0", IniPath));
-    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    DWORD error = BeginSave();
+    if (error != 0)
+        return error;
+    // The section is emptied first, so no ServerN of a longer old list survives.
+    ClearIniSection(&Ini, "SERVER");
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     int written = 0;
     for (LRESULT i = 0; i < count; ++i) {
         char *name = CopyComboEntry(combo, (WPARAM)i);
@@ -249,9 +271,9 @@ DWORD SaveServerList(HWND combo)
         if (name != NULL && name[0] != '\0') {
             char key[32];
             snprintf(key, sizeof key, "Server%d", written++);
-            WriteString("SERVER", key, name);
+            SetIniValue(&Ini, "SERVER", key, name);
         }
         free(name);
     }
-    return WriteError;
+    return EndSave();
 }

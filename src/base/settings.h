@@ -46,8 +46,8 @@ enum { ServerListMax = 32, ServerNameMax = 256 };
 typedef char ServerName[ServerNameMax + 1];
 
 extern SettingsRecord Settings;
-extern char ProgramDirectory[MAX_PATH];     // ends in a backslash
-extern char IniPath[MAX_PATH + 16];
+extern WCHAR ProgramDirectory[MAX_PATH];    // ends in a backslash
+extern WCHAR IniPath[MAX_PATH + 16];
 
 void ComputeProgramPaths(void);             // ProgramDirectory, then IniPath
 void LoadSettings(void);

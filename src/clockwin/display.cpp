@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "clockwin/layout.h"
 #include "base/settings.h"
 #include "ntp/leap_notice.h"
@@ -16,19 +17,19 @@ void (WINAPI *DisplayLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
 // A null font gives the field the system font.
 static void SetFieldFont(HWND field, HFONT font)
 {
-    if (field) SendMessageA(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
+    if (field) SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), 1);
 }
 
 // Shows a status-like text (status or leap notice) in the field of the current look.
 static void ShowInStatusPlace(const char *text)
 {
     if (ClockLook() == StandardStyle) {
-        if (StatusField) SetWindowTextA(StatusField, text);
+        if (StatusField) SetWindowText932(StatusField, text);
         return;
     }
     if (!DisplayField) return;
     SetFieldFont(DisplayField, ControlFont());
-    SetWindowTextA(DisplayField, text);
+    SetWindowText932(DisplayField, text);
 }
 
 void SetStatusText(const char *text)
@@ -55,12 +56,14 @@ void ShowLeapNotice(void)
 // 12-hour form. Exposed for the display's own tests.
 void FormatDisplayTime(const SYSTEMTIME *time, int hour24, char *out, size_t size)
 {
-    char date[100] = "";
-    char clock[100] = "";
-    GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date);
-    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, hour24 ? "HH:mm:ss" : "hh:mm:ss", clock, sizeof clock);
+    WCHAR date[100] = L"";
+    WCHAR clock[100] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, 0, time, L"yyyy/MM/dd", date, 100);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, time, hour24 ? L"HH:mm:ss" : L"hh:mm:ss", clock, 100);
+    char dateText[100], clockText[100];
     const char *half = hour24 ? "" : (time->wHour < 12 ? "AM " : "PM ");
-    snprintf(out, size, "%s %s%s", date, half, clock);
+    snprintf(out, size, "%s %s%s", WideToText(date, dateText, sizeof dateText), half,
+             WideToText(clock, clockText, sizeof clockText));
 }
 
 void ShowDateTime(void)
@@ -85,12 +88,12 @@ void ShowDateTime(void)
     char text[104];
     FormatDisplayTime(&now, Settings.Hour24, text, sizeof text);
     if (ClockLook() == StandardStyle) {
-        if (TimeField) SetWindowTextA(TimeField, text);
+        if (TimeField) SetWindowText932(TimeField, text);
         return;
     }
     if (!DisplayField) return;
     SetFieldFont(DisplayField, ClockFont);
-    SetWindowTextA(DisplayField, text);
+    SetWindowText932(DisplayField, text);
 }
 
 void ShowClockFields(void)
@@ -123,7 +126,7 @@ void ApplyClockAppearance(void)
     // The new font and brush are in place before the old ones go, so no field ever refers to a
     // deleted object; a font that cannot be made leaves the field with the system font.
     HFONT oldFont = ClockFont;
-    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, LayoutDpi());
+    LOGFONTW description = MakeClockFontForDpi(&Settings.Font, LayoutDpi());
     ClockFont = CreateClockFont(&description);
     SetFieldFont(ClockLook() == StandardStyle ? TimeField : DisplayField, ClockFont);
     if (oldFont) DeleteObject(oldFont);

@@ -34,7 +34,7 @@ static void ReleaseBitmap(HBITMAP *slot)
 
 static HBITMAP LoadSection(int id)
 {
-    return static_cast<HBITMAP>(LoadImageA(ProgramInstance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0,
+    return static_cast<HBITMAP>(LoadImageW(ProgramInstance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
                                            LR_CREATEDIBSECTION | LR_DEFAULTSIZE));
 }
 
@@ -44,7 +44,7 @@ void LoadBarImages(void)
     ReleaseGlyphImages();
     ReleaseFaceImages();
     ReleaseBarBackground();
-    BarBackground = LoadBitmapA(ProgramInstance, MAKEINTRESOURCEA(IDB_BAR_BACKGROUND));
+    BarBackground = LoadBitmapW(ProgramInstance, MAKEINTRESOURCEW(IDB_BAR_BACKGROUND));
     FaceNormal = LoadSection(IDB_FACE_NORMAL);
     FaceHover = LoadSection(IDB_FACE_HOVER);
     FacePressed = LoadSection(IDB_FACE_PRESSED);
@@ -115,7 +115,7 @@ static DrawnButton *FindById(int id)
 HRGN RegionFromMask(HBITMAP mask)
 {
     BITMAP info;
-    if (!mask || !GetObjectA(mask, sizeof info, &info) || !info.bmBits || info.bmBitsPixel != 1 ||
+    if (!mask || !GetObjectW(mask, sizeof info, &info) || !info.bmBits || info.bmBitsPixel != 1 ||
         info.bmWidth <= 0 || info.bmHeight <= 0)
         return NULL;
     HRGN result = CreateRectRgn(0, 0, 0, 0);
@@ -158,17 +158,17 @@ int RegisterDrawnButton(int id, HWND button, HBITMAP normalFace, HBITMAP hoverFa
     ++DrawnButtonCount;
 
     BITMAP face;
-    if (normalFace && GetObjectA(normalFace, sizeof face, &face))
+    if (normalFace && GetObjectW(normalFace, sizeof face, &face))
         SetWindowPos(button, NULL, 0, 0, face.bmWidth, face.bmHeight, SWP_NOMOVE | SWP_NOZORDER);
-    LONG style = GetWindowLongA(button, GWL_STYLE);
-    SetWindowLongA(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
+    LONG style = GetWindowLongW(button, GWL_STYLE);
+    SetWindowLongW(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
     record->region = RegionFromMask(mask);
     if (record->region && !SetWindowRgn(button, record->region, FALSE)) {
         DeleteObject(record->region);
         record->region = NULL;
     }
     record->previousProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DrawnButtonProc)));
+        SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DrawnButtonProc)));
     return 0;
 }
 
@@ -176,7 +176,7 @@ void DrawGlyph(HDC dc, int x, int y, HBITMAP glyph, COLORREF colour)
 {
     if (!dc || !glyph) return;
     BITMAP info;
-    if (!GetObjectA(glyph, sizeof info, &info)) return;
+    if (!GetObjectW(glyph, sizeof info, &info)) return;
     int w = info.bmWidth, h = info.bmHeight;
     HDC glyphDc = CreateCompatibleDC(dc);
     HDC colourDc = CreateCompatibleDC(dc);
@@ -240,7 +240,7 @@ int DrawDrawnButton(int id, const DRAWITEMSTRUCT *item)
         SelectObject(source, oldSource);
         if (record->glyph) {
             BITMAP glyph;
-            if (GetObjectA(record->glyph, sizeof glyph, &glyph)) {
+            if (GetObjectW(record->glyph, sizeof glyph, &glyph)) {
                 // The pressed shift and the shadow's offset are one pixel at 96 DPI.
                 int step = ScaleForDpi(1, ImageDpi);
                 int x = (w - glyph.bmWidth) / 2, y = (h - glyph.bmHeight) / 2;
@@ -271,7 +271,7 @@ static void RepaintNow(HWND window)
 LRESULT CALLBACK DrawnButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DrawnButton *record = FindByWindow(window);
-    if (!record) return DefWindowProcA(window, message, wParam, lParam);
+    if (!record) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
@@ -305,8 +305,8 @@ LRESULT CALLBACK DrawnButtonProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
     // The record may have been released while repainting; call the procedure saved before.
     WNDPROC previous = record->previousProc;
-    if (!previous) return DefWindowProcA(window, message, wParam, lParam);
-    return CallWindowProcA(previous, window, message, wParam, lParam);
+    if (!previous) return DefWindowProcW(window, message, wParam, lParam);
+    return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
 void SetDrawnButtonGlyph(HWND button, HBITMAP glyph)
@@ -325,7 +325,7 @@ void ReleaseDrawnButtons(void)
             // The window owns the region: taking it off releases it.
             if (record->region) SetWindowRgn(record->window, NULL, FALSE);
             if (record->previousProc)
-                SetWindowLongPtrA(record->window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->previousProc));
+                SetWindowLongPtrW(record->window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(record->previousProc));
         }
         memset(record, 0, sizeof *record);
     }
@@ -336,7 +336,7 @@ int PaintBarBackground(HWND window, HDC dc)
 {
     if (Settings.FormStyle != 1 || !dc || !window || !BarBackground) return 0;
     BITMAP tile;
-    if (!GetObjectA(BarBackground, sizeof tile, &tile) || tile.bmWidth <= 0) return 0;
+    if (!GetObjectW(BarBackground, sizeof tile, &tile) || tile.bmWidth <= 0) return 0;
     RECT client;
     GetClientRect(window, &client);
     HDC source = CreateCompatibleDC(dc);

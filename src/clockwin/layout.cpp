@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "clockwin/drawn_buttons.h"
 #include "clockwin/scaling.h"
 #include "resource.h"
@@ -12,7 +13,7 @@
 // Tools are registered with the full-size description the build's Windows version selects:
 // 48 bytes in the 32-bit program (pointers and handles widen it in a 64-bit build).
 #ifndef _WIN64
-static_assert(sizeof(TTTOOLINFOA) == 48, "tool description must be 48 bytes");
+static_assert(sizeof(TTTOOLINFOW) == 48, "tool description must be 48 bytes");
 #endif
 
 HWND DisplayField = NULL;
@@ -28,7 +29,7 @@ HWND ToolTipWindow = NULL;
 HFONT ClockFont = NULL;
 HFONT StatusFont = NULL;
 HBRUSH BackgroundBrush = NULL;
-HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description) = CreateFontIndirectA;
+HFONT (WINAPI *CreateClockFont)(const LOGFONTW *description) = CreateFontIndirectW;
 
 const char *const DefaultServers[4] = {
     "ntp.nict.jp",
@@ -63,12 +64,14 @@ int LayoutDpi(void)
 }
 
 // A child at a place and size given for 96 DPI, scaled to the layout's DPI.
-static HWND CreateChild(const char *className, const char *text, DWORD style, int x, int y, int cx,
+static HWND CreateChild(const WCHAR *className, const char *text, DWORD style, int x, int y, int cx,
                         int cy, int id)
 {
     RECT at = ScaledRect(x, y, cx, cy, BuiltDpi);
-    return CreateWindowExA(0, className, text, style, at.left, at.top, at.right - at.left, at.bottom - at.top,
-                           ClockWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance, NULL);
+    WCHAR wide[32];
+    return CreateWindowExW(0, className, TextToWide(text, wide, 32), style, at.left, at.top,
+                           at.right - at.left, at.bottom - at.top, ClockWindow,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ProgramInstance, NULL);
 }
 
 // The system's GUI font is made for the system DPI; a window standing at another DPI gets a copy
@@ -76,12 +79,12 @@ static HWND CreateChild(const char *className, const char *text, DWORD style, in
 static HFONT MakeControlFont(int dpi)
 {
     int systemDpi = ScreenDpi();
-    LOGFONTA description;
-    if (dpi == systemDpi || !GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description))
+    LOGFONTW description;
+    if (dpi == systemDpi || !GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof description, &description))
         return NULL;
     description.lfHeight = ScaleForDpi(description.lfHeight, dpi, systemDpi);
     description.lfWidth = ScaleForDpi(description.lfWidth, dpi, systemDpi);
-    return CreateFontIndirectA(&description);
+    return CreateFontIndirectW(&description);
 }
 
 HFONT ControlFont(void)
@@ -91,16 +94,16 @@ HFONT ControlFont(void)
 
 static void SetDefaultGuiFont(HWND control)
 {
-    if (control) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), 1);
+    if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont()), 1);
 }
 
 // Replaces the frame style while keeping the window's visibility and minimised state, which
 // belong to whoever shows the window, not to the look.
 static void SetFrameStyle(DWORD style)
 {
-    LONG current = GetWindowLongA(ClockWindow, GWL_STYLE);
+    LONG current = GetWindowLongW(ClockWindow, GWL_STYLE);
     DWORD kept = static_cast<DWORD>(current) & (WS_VISIBLE | WS_MINIMIZE | WS_DISABLED);
-    SetWindowLongA(ClockWindow, GWL_STYLE, static_cast<LONG>(style | kept));
+    SetWindowLongW(ClockWindow, GWL_STYLE, static_cast<LONG>(style | kept));
 }
 
 // A character height of that many points at the DPI, negative as the font mapper wants it.
@@ -114,19 +117,20 @@ int PointsToFontHeight(int points)
     return FontHeightAtDpi(points, ScreenDpi());
 }
 
-LOGFONTA MakeClockFont(const FontSettings *font)
+LOGFONTW MakeClockFont(const FontSettings *font)
 {
     return MakeClockFontForDpi(font, ScreenDpi());
 }
 
-LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi)
+// The face name is kept in code page 932; the font is asked for in UTF-16.
+LOGFONTW MakeClockFontForDpi(const FontSettings *font, int dpi)
 {
-    LOGFONTA description;
+    LOGFONTW description;
     memset(&description, 0, sizeof description);
     char name[sizeof font->Name + 1];
     memcpy(name, font->Name, sizeof font->Name);
     name[sizeof font->Name] = '\0';
-    CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, name);
+    TextToWide(name, description.lfFaceName, LF_FACESIZE);
     description.lfHeight = FontHeightAtDpi(font->Size, dpi);
     description.lfWeight = font->Bold ? FW_BOLD : 0;
     description.lfItalic = font->Italic ? 1 : 0;
@@ -138,17 +142,17 @@ LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi)
 
 static HFONT MakeStatusFont(int dpi)
 {
-    LOGFONTA description;
+    LOGFONTW description;
     memset(&description, 0, sizeof description);
-    CopyWholeCharacters(description.lfFaceName, sizeof description.lfFaceName, StatusFaceName);
+    TextToWide(StatusFaceName, description.lfFaceName, LF_FACESIZE);
     description.lfHeight = FontHeightAtDpi(8, dpi);
     description.lfCharSet = SHIFTJIS_CHARSET;
-    return CreateFontIndirectA(&description);
+    return CreateFontIndirectW(&description);
 }
 
-TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId)
+TTTOOLINFOW ToolDescription(HWND control, const WCHAR *text, UINT toolId)
 {
-    TTTOOLINFOA tool;
+    TTTOOLINFOW tool;
     memset(&tool, 0, sizeof tool);
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_SUBCLASS;
@@ -156,7 +160,7 @@ TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId)
     tool.uId = toolId;
     GetClientRect(control, &tool.rect);
     tool.hinst = ProgramInstance;
-    tool.lpszText = const_cast<char *>(text);
+    tool.lpszText = const_cast<WCHAR *>(text);
     return tool;
 }
 
@@ -164,14 +168,15 @@ HWND AddToolTip(HWND control, const char *text, UINT toolId)
 {
     if (!control) return NULL;
     if (!ToolTipWindow) {
-        ToolTipWindow = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, NULL,
+        ToolTipWindow = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, NULL,
                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, ClockWindow, NULL,
                                         ProgramInstance, NULL);
         if (!ToolTipWindow) return NULL;
     }
-    TTTOOLINFOA tool = ToolDescription(control, text, toolId);
-    if (!SendMessageA(ToolTipWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool))) return NULL;
+    WCHAR wide[64];
+    TTTOOLINFOW tool = ToolDescription(control, TextToWide(text, wide, 64), toolId);
+    if (!SendMessageW(ToolTipWindow, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) return NULL;
     return ToolTipWindow;
 }
 
@@ -204,58 +209,60 @@ void FitComboDropWidth(HWND combo, HFONT font)
     HGDIOBJ previous = SelectObject(dc, font);
     int dpi = LayoutDpi();
     int extra = SystemMetricForDpi(SM_CXVSCROLL, dpi) + ScaleForDpi(10, dpi);
-    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
         char *text = CopyComboEntry(combo, static_cast<WPARAM>(i));
-        if (!text) continue;
-        RECT box = {0, 0, 0, 0};
-        DrawTextA(dc, text, -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        WCHAR *wide = text ? NewWideText(text) : NULL;
         free(text);
+        if (!wide) continue;
+        RECT box = {0, 0, 0, 0};
+        DrawTextW(dc, wide, -1, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        free(wide);
         int width = box.right - box.left + extra;
         if (width > widest) widest = width;
     }
     SelectObject(dc, previous);
     ReleaseDC(combo, dc);
-    SendMessageA(combo, CB_SETDROPPEDWIDTH, widest, 0);
+    SendMessageW(combo, CB_SETDROPPEDWIDTH, widest, 0);
 }
 
 // The built-in servers, in place of whatever the selector held.
 static void AddDefaultServers(HWND combo)
 {
-    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     for (const char *name : DefaultServers)
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        SendText932(combo, CB_ADDSTRING, 0, name);
 }
 
 static void CreateServerCombo(void)
 {
-    ServerCombo = CreateChild("COMBOBOX", "", ComboStyle, 8, 64, 176, 120, IDC_SERVER_COMBO);
+    ServerCombo = CreateChild(L"COMBOBOX", "", ComboStyle, 8, 64, 176, 120, IDC_SERVER_COMBO);
     if (!ServerCombo) return;
     SetDefaultGuiFont(ServerCombo);
     if (LoadServerList(ServerCombo) <= 0) AddDefaultServers(ServerCombo);
-    SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+    SendMessageW(ServerCombo, CB_SETCURSEL, 0, 0);
     FitComboDropWidth(ServerCombo, ControlFont());
 }
 
 static void BuildStandardLayout(void)
 {
     SetFrameStyle(StandardFrameStyle);
-    DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 8, 8, 289, 48, IDC_DISPLAY_FIELD);
-    TimeField = CreateChild("STATIC", "", FieldStyle, 9, 9, 287, 32, IDC_TIME_FIELD);
-    StatusField = CreateChild("STATIC", "", FieldStyle, 9, 41, 287, 14, IDC_STATUS_FIELD);
-    OptionsButton = CreateChild("BUTTON", "設定", PushStyle, 192, 64, 49, 24, IDC_OPTIONS_BUTTON);
+    DisplayField = CreateChild(L"STATIC", "", FieldStyle | SS_SUNKEN, 8, 8, 289, 48, IDC_DISPLAY_FIELD);
+    TimeField = CreateChild(L"STATIC", "", FieldStyle, 9, 9, 287, 32, IDC_TIME_FIELD);
+    StatusField = CreateChild(L"STATIC", "", FieldStyle, 9, 41, 287, 14, IDC_STATUS_FIELD);
+    OptionsButton = CreateChild(L"BUTTON", "設定", PushStyle, 192, 64, 49, 24, IDC_OPTIONS_BUTTON);
     SetDefaultGuiFont(OptionsButton);
     AddToolTip(OptionsButton, "オプション設定", IDC_OPTIONS_BUTTON);
-    RunButton = CreateChild("BUTTON", "実行", PushStyle, 248, 64, 49, 24, IDC_RUN_BUTTON);
+    RunButton = CreateChild(L"BUTTON", "実行", PushStyle, 248, 64, 49, 24, IDC_RUN_BUTTON);
     SetDefaultGuiFont(RunButton);
     AddToolTip(RunButton, "時刻合わせ", IDC_RUN_BUTTON);
     CreateServerCombo();
     AddToolTip(ServerCombo, "NTPサーバー", IDC_SERVER_COMBO);
-    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
+    LOGFONTW description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
     ClockFont = CreateClockFont(&description);
-    if (TimeField && ClockFont) SendMessageA(TimeField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
+    if (TimeField && ClockFont) SendMessageW(TimeField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     StatusFont = MakeStatusFont(BuiltDpi);
-    if (StatusField && StatusFont) SendMessageA(StatusField, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), 1);
+    if (StatusField && StatusFont) SendMessageW(StatusField, WM_SETFONT, reinterpret_cast<WPARAM>(StatusFont), 1);
     BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
     SetClientSize(ClockWindow, ScaleForDpi(305, BuiltDpi), ScaleForDpi(96, BuiltDpi));
 }
@@ -267,7 +274,7 @@ static void BuildBarLayout(void)
     // The bar is as high as its background tile; the images are drawn for 96 DPI.
     int height = 32;
     BITMAP tile;
-    if (BarBackground && GetObjectA(BarBackground, sizeof tile, &tile)) height = tile.bmHeight;
+    if (BarBackground && GetObjectW(BarBackground, sizeof tile, &tile)) height = tile.bmHeight;
     ScaleBarImages(BuiltDpi);
 
     struct ButtonRow {
@@ -285,16 +292,16 @@ static void BuildBarLayout(void)
         {&CloseButton, IDC_CLOSE_BUTTON, "r", 368, GlyphClose, "閉じる"},
     };
     for (const ButtonRow &row : rows) {
-        *row.slot = CreateChild("BUTTON", row.text, PushStyle, row.x, 0, 24, 32, row.id);
+        *row.slot = CreateChild(L"BUTTON", row.text, PushStyle, row.x, 0, 24, 32, row.id);
         if (!*row.slot) continue;
         RegisterDrawnButton(row.id, *row.slot, FaceNormal, FaceHover, FacePressed, ButtonMask, row.glyph);
         AddToolTip(*row.slot, row.tip, row.id);
     }
-    DisplayField = CreateChild("STATIC", "", FieldStyle | SS_SUNKEN, 5, 4, 250, height - 8, IDC_DISPLAY_FIELD);
+    DisplayField = CreateChild(L"STATIC", "", FieldStyle | SS_SUNKEN, 5, 4, 250, height - 8, IDC_DISPLAY_FIELD);
     BackgroundBrush = CreateSolidBrush(Settings.Font.BkColor);
-    LOGFONTA description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
+    LOGFONTW description = MakeClockFontForDpi(&Settings.Font, BuiltDpi);
     ClockFont = CreateClockFont(&description);
-    if (DisplayField && ClockFont) SendMessageA(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
+    if (DisplayField && ClockFont) SendMessageW(DisplayField, WM_SETFONT, reinterpret_cast<WPARAM>(ClockFont), 1);
     CreateServerCombo();
     SetWindowPos(ClockWindow, NULL, 0, 0, ScaleForDpi(397, BuiltDpi), ScaleForDpi(height, BuiltDpi),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -370,12 +377,12 @@ static int CopyServerList(ServerListCopy *copy)
     copy->count = 0;
     copy->selected = CB_ERR;
     if (!ServerCombo) return 0;
-    LRESULT count = SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0);
+    LRESULT count = SendMessageW(ServerCombo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count && copy->count < ServerListMax; ++i) {
         char *name = CopyComboEntry(ServerCombo, static_cast<WPARAM>(i));
         if (name) copy->names[copy->count++] = name;
     }
-    copy->selected = SendMessageA(ServerCombo, CB_GETCURSEL, 0, 0);
+    copy->selected = SendMessageW(ServerCombo, CB_GETCURSEL, 0, 0);
     return 1;
 }
 
@@ -384,14 +391,14 @@ static int CopyServerList(ServerListCopy *copy)
 static void RestoreServerList(ServerListCopy *copy)
 {
     if (ServerCombo) {
-        SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
+        SendMessageW(ServerCombo, CB_RESETCONTENT, 0, 0);
         for (int i = 0; i < copy->count; ++i)
-            SendMessageA(ServerCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(copy->names[i]));
+            SendText932(ServerCombo, CB_ADDSTRING, 0, copy->names[i]);
         if (copy->count == 0) {
             AddDefaultServers(ServerCombo);
             copy->selected = 0;
         }
-        SendMessageA(ServerCombo, CB_SETCURSEL, static_cast<WPARAM>(copy->selected), 0);
+        SendMessageW(ServerCombo, CB_SETCURSEL, static_cast<WPARAM>(copy->selected), 0);
         FitComboDropWidth(ServerCombo, ControlFont());
     }
     for (int i = 0; i < copy->count; ++i) free(copy->names[i]);

@@ -32,15 +32,15 @@ void RebuildLayoutKeepingServers(int dpi);
 // layout gives is for 96 DPI and is scaled to it.
 int LayoutDpi(void);
 // The clock font's description at the screen's DPI (for the font dialog), or at a given one.
-LOGFONTA MakeClockFont(const FontSettings *font);
-LOGFONTA MakeClockFontForDpi(const FontSettings *font, int dpi);
+LOGFONTW MakeClockFont(const FontSettings *font);
+LOGFONTW MakeClockFontForDpi(const FontSettings *font, int dpi);
 int PointsToFontHeight(int points);
 // The font of the buttons and the server selector: the GUI font at the layout's DPI.
 HFONT ControlFont(void);
 void FitComboDropWidth(HWND combo, HFONT font);
 HWND AddToolTip(HWND control, const char *text, UINT toolId);
 // The full-size tool description (48 bytes) of a control, as registered and as updated later.
-TTTOOLINFOA ToolDescription(HWND control, const char *text, UINT toolId);
+TTTOOLINFOW ToolDescription(HWND control, const WCHAR *text, UINT toolId);
 void DestroyToolTips(void);
 // Sizes the window around a client area of cx by cy pixels, its frame as the system draws it at
 // the window's DPI.
@@ -53,5 +53,5 @@ HBRUSH ClockControlColor(HWND control, HDC dc);
 // build, the look FormStyle asks for.
 int ClockLook(void);
 
-// Makes the clock font (default CreateFontIndirectA); tests replace it to stage a failure.
-extern HFONT (WINAPI *CreateClockFont)(const LOGFONTA *description);
+// Makes the clock font (default CreateFontIndirectW); tests replace it to stage a failure.
+extern HFONT (WINAPI *CreateClockFont)(const LOGFONTW *description);

@@ -53,7 +53,7 @@ int PlaceClockWindow(void)
 {
     if (!ClockWindow) return 0;
     RECT workArea;
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) {
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
         workArea.left = workArea.top = 0;
         workArea.right = GetSystemMetrics(SM_CXSCREEN);
         workArea.bottom = GetSystemMetrics(SM_CYSCREEN);

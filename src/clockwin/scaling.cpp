@@ -23,7 +23,7 @@ RECT ScaledRect(int x, int y, int cx, int cy, int dpi)
 
 static FARPROC User32Function(const char *name)
 {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
     return user32 ? GetProcAddress(user32, name) : NULL;
 }
 
@@ -148,7 +148,7 @@ static HBITMAP SectionFromPixels(const uint32_t *pixels, int width, int height, 
 HBITMAP ScaleImage(HBITMAP image, int dpi)
 {
     BITMAP info;
-    if (!image || !GetObjectA(image, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight == 0) return NULL;
+    if (!image || !GetObjectW(image, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight == 0) return NULL;
     int width = info.bmWidth, height = abs(info.bmHeight);
     int outWidth = ScaleForDpi(width, dpi), outHeight = ScaleForDpi(height, dpi);
     if (outWidth == width && outHeight == height) return image;

@@ -7,11 +7,12 @@
 #include <string.h>
 
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 #include "ntp/ntp_time.h"
 
 void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time) = GetLocalTime;
-int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBox932;
 
 static const char WriteFailedText[] = "ログファイルへの書き込み失敗";
 
@@ -22,13 +23,15 @@ char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size)
 
 void ShowWriteError(const char *message, DWORD code)
 {
-    char *systemText = NULL;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+    WCHAR *systemText = NULL;
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                        FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&systemText, 0,
+                   NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPWSTR)&systemText, 0,
                    NULL);
+    char reason[800];
+    WideToText(systemText, reason, sizeof reason);
     char text[1000];
-    snprintf(text, sizeof text, "%s\n\n%s", message, systemText != NULL ? systemText : "");
+    snprintf(text, sizeof text, "%s\n\n%s", message, reason);
     // A cut can leave a lead byte alone at the end; drop it.
     text[WholeCharacterLength(text, strlen(text))] = '\0';
     LogErrorBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONWARNING);
@@ -52,16 +55,25 @@ void ShowLogWriteError(const char *message)
     ShowWriteError(message, code);
 }
 
+void LogFilePath(WCHAR *path, size_t count, const WCHAR *namePattern, int year)
+{
+    WCHAR name[64];
+    _snwprintf(name, 64, namePattern, year);
+    name[63] = L'\0';
+    _snwprintf(path, count, L"%ls%ls", ProgramDirectory, name);
+    path[count - 1] = L'\0';
+}
+
 void AppendCorrectionLog(const char *errorText)
 {
     // One reading gives both the file's year and the entry's stamp, so they always agree.
     SYSTEMTIME now;
     LogLocalTimeSource(&now);
-    char path[MAX_PATH + 64];
-    snprintf(path, sizeof path, "%svellmarin-log-%04d.csv", ProgramDirectory, (int)now.wYear);
+    WCHAR path[MAX_PATH + 64];
+    LogFilePath(path, MAX_PATH + 64, L"vellmarin-log-%04d.csv", now.wYear);
 
-    int isNew = GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
-    FILE *file = fopen(path, "at");
+    int isNew = GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
+    FILE *file = _wfopen(path, L"at");
     if (file == NULL) {
         ShowLogWriteError(WriteFailedText);
         return;

@@ -9,8 +9,10 @@ char *FormatLocalDateTime(const SYSTEMTIME *time, char *out, size_t size);  // "
 void ShowLogWriteError(const char *message);     // the last error's (or the runtime's) reason
 // The warning box of a failed write: the message and Windows' text of the error code.
 void ShowWriteError(const char *message, DWORD code);
+// The program's folder and this year's name of a log, namePattern with its year filled in.
+void LogFilePath(WCHAR *path, size_t count, const WCHAR *namePattern, int year);
 
 // Replaceable by tests: the local time the logs stamp and name their files with, and the box that
-// reports a failed write (default MessageBoxA).
+// reports a failed write (default MessageBox932).
 extern void (WINAPI *LogLocalTimeSource)(LPSYSTEMTIME time);
 extern int (WINAPI *LogErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

@@ -94,9 +94,9 @@ static FILE *OpenReport(void)
 
     SYSTEMTIME now;
     LogLocalTimeSource(&now);
-    char path[MAX_PATH + 64];
-    snprintf(path, sizeof path, "%svellmarin-eventlog-%04d.txt", ProgramDirectory, (int)now.wYear);
-    FILE *file = fopen(path, "at");
+    WCHAR path[MAX_PATH + 64];
+    LogFilePath(path, MAX_PATH + 64, L"vellmarin-eventlog-%04d.txt", now.wYear);
+    FILE *file = _wfopen(path, L"at");
     if (file == NULL) {
         ShowLogWriteError("ログファイルへの書き込み失敗");
         return NULL;

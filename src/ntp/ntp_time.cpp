@@ -1,6 +1,7 @@
 // Conversions between NTP timestamps, 64-bit FILETIME counts and UTC calendar time, the decoding
 // of a received SNTP message, and the fixed text form of a UTC instant.
 #include "ntp/ntp_time.h"
+#include "base/wide_text.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -138,14 +139,16 @@ void DecodeNtpPacket(const uint8_t *bytes, int length, NtpFields *fields)
 
 char *FormatDateAndTime(const SYSTEMTIME *time, char *out, size_t size)
 {
-    char date[100] = "";
-    char clock[100] = "";
-    if (!GetDateFormatA(LOCALE_USER_DEFAULT, 0, time, "yyyy/MM/dd", date, sizeof date))
-        date[0] = '\0';
-    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, time, "HH:mm:ss", clock, sizeof clock))
-        clock[0] = '\0';
+    WCHAR date[100] = L"";
+    WCHAR clock[100] = L"";
+    if (!GetDateFormatW(LOCALE_USER_DEFAULT, 0, time, L"yyyy/MM/dd", date, 100))
+        date[0] = L'\0';
+    if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, time, L"HH:mm:ss", clock, 100))
+        clock[0] = L'\0';
+    char dateText[100], clockText[100];
     if (size > 0)
-        snprintf(out, size, "%s %s", date, clock);
+        snprintf(out, size, "%s %s", WideToText(date, dateText, sizeof dateText),
+                 WideToText(clock, clockText, sizeof clockText));
     return out;
 }
 

@@ -17,16 +17,16 @@ struct NumberBox {
     int lowest;
     int highest;
     int correction;     // put in when the box is left with a number out of range
-    const char *reset;
+    int reset;          // the default the reset button puts in
 };
 
 static const NumberBox NumberBoxes[] = {
-    {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN, &Settings.MinAdjust, 4, 0, 9999, 100, "100"},
-    {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, &Settings.StartupWait, 2, 0, 99, 1, "1"},
-    {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, "10"},
-    {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, "5"},
-    {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, &Settings.ConfirmStep, 8, 0, 99999999, 1000, "1000"},
-    {IDC_RESYNC_MINUTES, IDC_RESYNC_MINUTES_SPIN, &Settings.ResyncMinutes, 4, 0, 1440, 0, "0"},
+    {IDC_MIN_ADJUST, IDC_MIN_ADJUST_SPIN, &Settings.MinAdjust, 4, 0, 9999, 100, 100},
+    {IDC_STARTUP_WAIT, IDC_STARTUP_SPIN, &Settings.StartupWait, 2, 0, 99, 1, 1},
+    {IDC_RETRY_MAX, IDC_RETRY_MAX_SPIN, &Settings.RetryMax, 2, 0, 99, 10, 10},
+    {IDC_RETRY_WAIT, IDC_RETRY_WAIT_SPIN, &Settings.RetryWait, 2, 5, 99, 5, 5},
+    {IDC_CONFIRM_STEP, IDC_CONFIRM_STEP_SPIN, &Settings.ConfirmStep, 8, 0, 99999999, 1000, 1000},
+    {IDC_RESYNC_MINUTES, IDC_RESYNC_MINUTES_SPIN, &Settings.ResyncMinutes, 4, 0, 1440, 0, 0},
 };
 
 // The width of an up-down control beside its box at 96 DPI, and the width the page's template
@@ -49,22 +49,23 @@ static const NumberBox *FindNumberBox(int editId)
 // *clean tells whether the text was digits only.
 static int ReadNumber(HWND page, int editId, int *clean)
 {
-    char text[20];
-    GetDlgItemTextA(page, editId, text, sizeof text);
+    WCHAR text[20];
+    GetDlgItemTextW(page, editId, text, 20);
     int value = 0;
     int i = 0;
-    for (; text[i] >= '0' && text[i] <= '9'; i++)
-        value = value > 99999999 ? 999999999 : value * 10 + (text[i] - '0');
+    for (; text[i] >= L'0' && text[i] <= L'9'; i++)
+        value = value > 99999999 ? 999999999 : value * 10 + (text[i] - L'0');
     if (clean)
-        *clean = text[i] == '\0';
+        *clean = text[i] == L'\0';
     return value;
 }
 
 static void ShowNumber(HWND page, int editId, int value)
 {
-    char text[16];
-    snprintf(text, sizeof text, "%d", value);
-    SetDlgItemTextA(page, editId, text);
+    WCHAR text[16];
+    _snwprintf(text, 16, L"%d", value);
+    text[15] = L'\0';
+    SetDlgItemTextW(page, editId, text);
 }
 
 // On Windows an up-down control that aligns itself to its box keeps the width its template gives
@@ -100,8 +101,8 @@ static void InitCommPage(HWND page)
     for (const NumberBox &box : NumberBoxes) {
         FitSpinToDpi(page, box, dpi);
         ShowNumber(page, box.editId, *box.field);
-        SendDlgItemMessageA(page, box.editId, EM_LIMITTEXT, (WPARAM)box.textLimit, 0);
-        SendDlgItemMessageA(page, box.spinId, UDM_SETRANGE32, (WPARAM)box.lowest, (LPARAM)box.highest);
+        SendDlgItemMessageW(page, box.editId, EM_LIMITTEXT, (WPARAM)box.textLimit, 0);
+        SendDlgItemMessageW(page, box.spinId, UDM_SETRANGE32, (WPARAM)box.lowest, (LPARAM)box.highest);
     }
     CheckDlgButton(page, IDC_ROTATE_SERVER, Settings.RotateServer ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_RESYNC_ON_WAKE, Settings.ResyncOnWake ? BST_CHECKED : BST_UNCHECKED);
@@ -125,7 +126,7 @@ static void LeaveNumberBox(HWND page, const NumberBox &box)
 static void ResetNumbers(HWND page)
 {
     for (const NumberBox &box : NumberBoxes)
-        SetDlgItemTextA(page, box.editId, box.reset);
+        ShowNumber(page, box.editId, box.reset);
     ReportPageChange(page);
 }
 

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include "base/wide_text.h"
 #include "base/command_result.h"
 #include "base/elevation.h"
 #include "base/exit_codes.h"
@@ -21,7 +22,7 @@ static int TaskShown = 0;       // what the box showed when the page opened or a
 
 static void SetNote(HWND page, const char *text)
 {
-    SetDlgItemTextA(page, IDC_LOGON_TASK_NOTE, text);
+    SetWindowText932(GetDlgItem(page, IDC_LOGON_TASK_NOTE), text);
 }
 
 // The box as the Task Scheduler has it; the reason why no task may be registered, or null.
@@ -62,13 +63,13 @@ static int WaitDispatching(HANDLE process)
         if (woken != WAIT_OBJECT_0 + 1)
             return 0;
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 PostQuitMessage((int)message.wParam);
                 return 0;
             }
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
 }

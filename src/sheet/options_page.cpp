@@ -12,10 +12,11 @@
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "resource.h"
 
-BOOL (WINAPI *SheetChooseFont)(LPCHOOSEFONTA choice) = ChooseFontA;
-BOOL (WINAPI *SheetChooseColor)(LPCHOOSECOLORA choice) = ChooseColorA;
+BOOL (WINAPI *SheetChooseFont)(LPCHOOSEFONTW choice) = ChooseFontW;
+BOOL (WINAPI *SheetChooseColor)(LPCHOOSECOLORW choice) = ChooseColorW;
 
 static HWND OptionsPage = NULL;
 static HWND FontLabel = NULL;
@@ -56,16 +57,16 @@ static void ShowFontLabel(void)
 {
     char text[128];
     snprintf(text, sizeof text, "%s %dﾎﾟｲﾝﾄ", Settings.Font.Name, (int)Settings.Font.Size);
-    SetWindowTextA(FontLabel, text);
+    SetWindowText932(FontLabel, text);
     InvalidateRect(FontLabel, NULL, TRUE);
 }
 
 static void FillList(HWND list, const char *const *entries, int count, int selected)
 {
     for (int i = 0; i < count; i++)
-        SendMessageA(list, CB_ADDSTRING, 0, (LPARAM)entries[i]);
+        SendText932(list, CB_ADDSTRING, 0, entries[i]);
     // A hand-edited value outside the list leaves the list without a selection.
-    SendMessageA(list, CB_SETCURSEL, (selected >= 0 && selected < count) ? selected : -1, 0);
+    SendMessageW(list, CB_SETCURSEL, (selected >= 0 && selected < count) ? selected : -1, 0);
 }
 
 static void InitOptionsPage(HWND page)
@@ -83,20 +84,20 @@ static void InitOptionsPage(HWND page)
     OptionsReady = 1;
 }
 
-// Copies a face name of at most 31 bytes into the 64-byte field, never reading past the
-// 32-byte LOGFONT field even when the chooser left it unterminated, and never ending on half
-// of a double-byte character.
-static void CopyFaceName(char *target, const char *face)
+// Keeps a face name of at most 31 characters in the 64-byte field as code page 932, never
+// reading past the 32-character LOGFONT field even when the chooser left it unterminated.
+static void CopyFaceName(char *target, const WCHAR *face)
 {
-    size_t length = WholeCharacterLength(face, LF_FACESIZE - 1);
-    memcpy(target, face, length);
-    target[length] = '\0';
+    WCHAR whole[LF_FACESIZE];
+    memcpy(whole, face, sizeof whole);
+    whole[LF_FACESIZE - 1] = L'\0';
+    WideToText(whole, target, sizeof Settings.Font.Name);
 }
 
 static void ChooseClockFont(HWND page)
 {
-    LOGFONTA font = MakeClockFont(&Settings.Font);
-    CHOOSEFONTA choice;
+    LOGFONTW font = MakeClockFont(&Settings.Font);
+    CHOOSEFONTW choice;
     memset(&choice, 0, sizeof choice);
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = ClockWindow;
@@ -121,7 +122,7 @@ static void ChooseClockFont(HWND page)
 
 static void ChooseBackgroundColor(HWND page)
 {
-    CHOOSECOLORA choice;
+    CHOOSECOLORW choice;
     memset(&choice, 0, sizeof choice);
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = ClockWindow;
@@ -181,7 +182,7 @@ static void ApplyOptions(HWND page)
         *box.field = IsDlgButtonChecked(page, box.id) == BST_CHECKED ? 1 : 0;
 
     // No selection (a stored value outside the list) keeps the stored value.
-    int position = (int)SendDlgItemMessageA(page, IDC_POSITION, CB_GETCURSEL, 0, 0);
+    int position = (int)SendDlgItemMessageW(page, IDC_POSITION, CB_GETCURSEL, 0, 0);
     if (position != CB_ERR && position != Settings.Position) {
         Settings.Position = position;
         // With "last position" the window position is then saved at the next closing even if
@@ -189,7 +190,7 @@ static void ApplyOptions(HWND page)
         CreationRect.left = -1;
         CreationRect.top = -1;
     }
-    int style = (int)SendDlgItemMessageA(page, IDC_FORM_STYLE, CB_GETCURSEL, 0, 0);
+    int style = (int)SendDlgItemMessageW(page, IDC_FORM_STYLE, CB_GETCURSEL, 0, 0);
     if (style != CB_ERR && style != Settings.FormStyle) {
         Settings.FormStyle = style;
         ShowWindow(ClockWindow, SW_HIDE);
@@ -237,7 +238,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
             // A task change that did not happen keeps the sheet open, nothing applied, on
             // this page, where the line beside the box says why.
             if (!ApplyLogonTaskBox(page)) {
-                SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_INVALID);
+                SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_INVALID);
                 return TRUE;
             }
             ApplyOptions(page);

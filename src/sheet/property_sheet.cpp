@@ -9,6 +9,7 @@
 #include "clockwin/display.h"
 #include "clockwin/layout.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "logs/correction_log.h"
 #include "resource.h"
 
@@ -22,12 +23,12 @@ enum { SheetGuardId = 1 };
 
 void ReportPageChange(HWND page)
 {
-    PropSheet_Changed(GetParent(page), page);
+    SendMessageW(GetParent(page), PSM_CHANGED, (WPARAM)page, 0);
 }
 
 INT_PTR AcceptApply(HWND page)
 {
-    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+    SetWindowLongPtrW(page, DWLP_MSGRESULT, PSNRET_NOERROR);
     return TRUE;
 }
 
@@ -54,22 +55,26 @@ static int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM)
 {
     if (message == PSCB_INITIALIZED) {
         PropertySheetWindow = sheet;
-        LONG exStyle = GetWindowLongA(sheet, GWL_EXSTYLE);
-        SetWindowLongA(sheet, GWL_EXSTYLE, exStyle & ~WS_EX_CONTEXTHELP);
+        LONG exStyle = GetWindowLongW(sheet, GWL_EXSTYLE);
+        SetWindowLongW(sheet, GWL_EXSTYLE, exStyle & ~WS_EX_CONTEXTHELP);
         SetWindowSubclass(sheet, SheetGuardProc, SheetGuardId, 0);
     }
     return 0;
 }
 
-static void SetPage(PROPSHEETPAGEA *page, int templateId, DLGPROC proc, const char *title)
+enum { TitleSize = 32 };
+
+// The title's text lives in `title` for as long as the sheet is shown.
+static void SetPage(PROPSHEETPAGEW *page, int templateId, DLGPROC proc, const char *text,
+                    WCHAR (&title)[TitleSize])
 {
     memset(page, 0, sizeof *page);
     page->dwSize = sizeof *page;
     page->dwFlags = PSP_USETITLE;
     page->hInstance = ProgramInstance;
-    page->pszTemplate = MAKEINTRESOURCEA(templateId);
+    page->pszTemplate = MAKEINTRESOURCEW(templateId);
     page->pfnDlgProc = proc;
-    page->pszTitle = title;
+    page->pszTitle = TextToWide(text, title, TitleSize);
 }
 
 void RunPropertySheet(void)
@@ -83,25 +88,26 @@ void RunPropertySheet(void)
     SheetLocked = 0;
     SettingsSnapshot = Settings;
 
-    PROPSHEETPAGEA pages[4];
-    SetPage(&pages[0], IDD_OPTIONS_PAGE, OptionsPageProc, "オプション");
-    SetPage(&pages[1], IDD_SERVER_PAGE, ServerPageProc, "サーバー");
-    SetPage(&pages[2], IDD_COMM_PAGE, CommPageProc, "通信");
-    SetPage(&pages[3], IDD_ABOUT_PAGE, AboutPageProc, "About");
+    PROPSHEETPAGEW pages[4];
+    WCHAR titles[4][TitleSize], caption[TitleSize];
+    SetPage(&pages[0], IDD_OPTIONS_PAGE, OptionsPageProc, "オプション", titles[0]);
+    SetPage(&pages[1], IDD_SERVER_PAGE, ServerPageProc, "サーバー", titles[1]);
+    SetPage(&pages[2], IDD_COMM_PAGE, CommPageProc, "通信", titles[2]);
+    SetPage(&pages[3], IDD_ABOUT_PAGE, AboutPageProc, "About", titles[3]);
 
-    PROPSHEETHEADERA header;
+    PROPSHEETHEADERW header;
     memset(&header, 0, sizeof header);
     header.dwSize = sizeof header;
     header.dwFlags = PSH_USEICONID | PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK;
     header.hwndParent = ClockWindow;
     header.hInstance = ProgramInstance;
-    header.pszIcon = MAKEINTRESOURCEA(IDI_CLOCK);
-    header.pszCaption = "vellmarin のプロパティ";
+    header.pszIcon = MAKEINTRESOURCEW(IDI_CLOCK);
+    header.pszCaption = TextToWide("vellmarin のプロパティ", caption, TitleSize);
     header.nPages = 4;
     header.nStartPage = 0;
     header.ppsp = pages;
     header.pfnCallback = SheetCallback;
-    PropertySheetA(&header);
+    PropertySheetW(&header);
     PropertySheetWindow = NULL;
     SheetLocked = 0;
 
@@ -121,7 +127,7 @@ void RunPropertySheet(void)
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        SetDlgItemTextA(page, IDC_ABOUT_VERSION, VersionText);
+        SetWindowText932(GetDlgItem(page, IDC_ABOUT_VERSION), VersionText);
         return TRUE;
     }
     return FALSE;

@@ -10,9 +10,10 @@
 #include "clockwin/layout.h"
 #include "sntp/exchange.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "resource.h"
 
-int (WINAPI *SheetMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type) = MessageBoxA;
+int (WINAPI *SheetMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type) = MessageBox932;
 void (*ServerTestRequested)(void) = NULL;
 
 static HWND ServerPage = NULL;
@@ -22,24 +23,29 @@ static HWND AddButton = NULL;
 static int ServerPageReady = 0;
 static char TestName[ServerNameMax + 1];
 
-// Reads entry `index` of a list box or combo box into a 257-byte buffer; -1 when it is missing
+// Reads entry `index` of a list box or combo box as the control holds it; -1 when it is missing
 // or longer than a server name may be.
 static int ReadEntry(HWND control, UINT lenMessage, UINT textMessage, int index,
-                     char (&text)[ServerNameMax + 1])
+                     WCHAR (&text)[ServerNameMax + 1])
 {
-    LRESULT length = SendMessageA(control, lenMessage, (WPARAM)index, 0);
+    LRESULT length = SendMessageW(control, lenMessage, (WPARAM)index, 0);
     if (length < 0 || length > ServerNameMax)
         return -1;
-    text[0] = '\0';
-    if (SendMessageA(control, textMessage, (WPARAM)index, (LPARAM)text) < 0)
+    text[0] = L'\0';
+    if (SendMessageW(control, textMessage, (WPARAM)index, (LPARAM)text) < 0)
         return -1;
-    text[ServerNameMax] = '\0';
+    text[ServerNameMax] = L'\0';
     return 0;
 }
 
 static int EditHasText(void)
 {
-    return SendMessageA(ServerEdit, EM_LINELENGTH, 0, 0) > 0;
+    return SendMessageW(ServerEdit, EM_LINELENGTH, 0, 0) > 0;
+}
+
+static void RefuseServerName(const char *text)
+{
+    SheetMessageBox(ClockWindow, text, "vellmarin エラー", MB_OK | MB_ICONERROR);
 }
 
 static void InitServerPage(HWND page)
@@ -49,14 +55,14 @@ static void InitServerPage(HWND page)
     ServerList = GetDlgItem(page, IDC_SERVER_LIST);
     ServerEdit = GetDlgItem(page, IDC_SERVER_EDIT);
     AddButton = GetDlgItem(page, IDC_ADD_BUTTON);
-    SendMessageA(ServerEdit, EM_LIMITTEXT, ServerNameMax, 0);
+    SendMessageW(ServerEdit, EM_LIMITTEXT, ServerNameMax, 0);
     EnableWindow(AddButton, FALSE);
-    int count = ServerCombo ? (int)SendMessageA(ServerCombo, CB_GETCOUNT, 0, 0) : 0;
+    int count = ServerCombo ? (int)SendMessageW(ServerCombo, CB_GETCOUNT, 0, 0) : 0;
     for (int i = 0; i < count; i++) {
-        char name[ServerNameMax + 1];
+        WCHAR name[ServerNameMax + 1];
         if (ReadEntry(ServerCombo, CB_GETLBTEXTLEN, CB_GETLBTEXT, i, name) != 0)
             break;
-        SendMessageA(ServerList, LB_ADDSTRING, 0, (LPARAM)name);
+        SendMessageW(ServerList, LB_ADDSTRING, 0, (LPARAM)name);
     }
     ServerPageReady = 1;
 }
@@ -64,63 +70,66 @@ static void InitServerPage(HWND page)
 // Moves the entry at `from` to `to` and keeps it selected.
 static void MoveEntry(int from, int to)
 {
-    char name[ServerNameMax + 1];
+    WCHAR name[ServerNameMax + 1];
     if (ReadEntry(ServerList, LB_GETTEXTLEN, LB_GETTEXT, from, name) != 0)
         return;
-    SendMessageA(ServerList, LB_DELETESTRING, (WPARAM)from, 0);
-    SendMessageA(ServerList, LB_INSERTSTRING, (WPARAM)to, (LPARAM)name);
-    SendMessageA(ServerList, LB_SETCURSEL, (WPARAM)to, 0);
+    SendMessageW(ServerList, LB_DELETESTRING, (WPARAM)from, 0);
+    SendMessageW(ServerList, LB_INSERTSTRING, (WPARAM)to, (LPARAM)name);
+    SendMessageW(ServerList, LB_SETCURSEL, (WPARAM)to, 0);
 }
 
 static void MoveUp(void)
 {
-    int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
+    int selected = (int)SendMessageW(ServerList, LB_GETCURSEL, 0, 0);
     if (selected != LB_ERR && selected > 0)
         MoveEntry(selected, selected - 1);
 }
 
 static void MoveDown(void)
 {
-    int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
-    int count = (int)SendMessageA(ServerList, LB_GETCOUNT, 0, 0);
+    int selected = (int)SendMessageW(ServerList, LB_GETCURSEL, 0, 0);
+    int count = (int)SendMessageW(ServerList, LB_GETCOUNT, 0, 0);
     if (selected != LB_ERR && selected < count - 1)
         MoveEntry(selected, selected + 1);
 }
 
 static void DeleteSelected(void)
 {
-    int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
+    int selected = (int)SendMessageW(ServerList, LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR)
         return;
-    SendMessageA(ServerList, LB_DELETESTRING, (WPARAM)selected, 0);
-    int count = (int)SendMessageA(ServerList, LB_GETCOUNT, 0, 0);
+    SendMessageW(ServerList, LB_DELETESTRING, (WPARAM)selected, 0);
+    int count = (int)SendMessageW(ServerList, LB_GETCOUNT, 0, 0);
     if (count > 0)
-        SendMessageA(ServerList, LB_SETCURSEL, (WPARAM)(selected < count ? selected : count - 1), 0);
+        SendMessageW(ServerList, LB_SETCURSEL, (WPARAM)(selected < count ? selected : count - 1), 0);
 }
 
 static void AddServer(void)
 {
     if (!EditHasText())
         return;
-    if (SendMessageA(ServerList, LB_GETCOUNT, 0, 0) >= ServerListMax) {
-        SheetMessageBox(ClockWindow, "これ以上サーバーを追加できません。", "vellmarin エラー",
-                        MB_OK | MB_ICONERROR);
+    if (SendMessageW(ServerList, LB_GETCOUNT, 0, 0) >= ServerListMax) {
+        RefuseServerName("これ以上サーバーを追加できません。");
         return;
     }
+    WCHAR wide[ServerNameMax + 1];
+    GetWindowTextW(ServerEdit, wide, ServerNameMax + 1);
+    // A host name or address is ASCII: anything else would reach the resolver mangled.
+    int ascii = 1;
+    for (const WCHAR *p = wide; *p; ++p)
+        ascii = ascii && *p < 0x80;
     char name[ServerNameMax + 1];
-    GetWindowTextA(ServerEdit, name, sizeof name);
     struct sockaddr_storage address;
-    if (ParseAddressLiteral(name, &address) == FormNotAccepted) {
-        SheetMessageBox(ClockWindow, "ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。", "vellmarin エラー",
-                        MB_OK | MB_ICONERROR);
+    if (!ascii || ParseAddressLiteral(WideToText(wide, name, sizeof name), &address) == FormNotAccepted) {
+        RefuseServerName("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。");
         return;
     }
-    int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
-    int at = (int)SendMessageA(ServerList, LB_INSERTSTRING, (WPARAM)(selected == LB_ERR ? -1 : selected),
-                               (LPARAM)name);
+    int selected = (int)SendMessageW(ServerList, LB_GETCURSEL, 0, 0);
+    int at = (int)SendMessageW(ServerList, LB_INSERTSTRING, (WPARAM)(selected == LB_ERR ? -1 : selected),
+                               (LPARAM)wide);
     if (at >= 0)
-        SendMessageA(ServerList, LB_SETCURSEL, (WPARAM)at, 0);
-    SetWindowTextA(ServerEdit, "");
+        SendMessageW(ServerList, LB_SETCURSEL, (WPARAM)at, 0);
+    SetWindowTextW(ServerEdit, L"");
 }
 
 static void ServerCommand(HWND page, int id, int code)
@@ -158,15 +167,15 @@ static void ApplyServers(void)
     SheetApplied = 1;
     if (!ServerCombo)
         return;
-    SendMessageA(ServerCombo, CB_RESETCONTENT, 0, 0);
-    int count = (int)SendMessageA(ServerList, LB_GETCOUNT, 0, 0);
+    SendMessageW(ServerCombo, CB_RESETCONTENT, 0, 0);
+    int count = (int)SendMessageW(ServerList, LB_GETCOUNT, 0, 0);
     for (int i = 0; i < count; i++) {
-        char name[ServerNameMax + 1];
+        WCHAR name[ServerNameMax + 1];
         if (ReadEntry(ServerList, LB_GETTEXTLEN, LB_GETTEXT, i, name) != 0)
             break;
-        SendMessageA(ServerCombo, CB_ADDSTRING, 0, (LPARAM)name);
+        SendMessageW(ServerCombo, CB_ADDSTRING, 0, (LPARAM)name);
     }
-    SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
+    SendMessageW(ServerCombo, CB_SETCURSEL, 0, 0);
 }
 
 static void ForgetServerPage(void)
@@ -206,23 +215,24 @@ const char *TestServerName(void)
     TestName[0] = '\0';
     if (!ServerList)
         return TestName;
-    int count = (int)SendMessageA(ServerList, LB_GETCOUNT, 0, 0);
+    int count = (int)SendMessageW(ServerList, LB_GETCOUNT, 0, 0);
     if (count <= 0)
         return TestName;
-    int selected = (int)SendMessageA(ServerList, LB_GETCURSEL, 0, 0);
+    int selected = (int)SendMessageW(ServerList, LB_GETCURSEL, 0, 0);
     if (selected == LB_ERR) {
         selected = 0;
-        SendMessageA(ServerList, LB_SETCURSEL, 0, 0);
+        SendMessageW(ServerList, LB_SETCURSEL, 0, 0);
     }
-    if (ReadEntry(ServerList, LB_GETTEXTLEN, LB_GETTEXT, selected, TestName) != 0)
-        TestName[0] = '\0';
+    WCHAR name[ServerNameMax + 1];
+    if (ReadEntry(ServerList, LB_GETTEXTLEN, LB_GETTEXT, selected, name) == 0)
+        WideToText(name, TestName, sizeof TestName);
     return TestName;
 }
 
 static void SwitchSheetControl(HWND control, int enable)
 {
-    char className[100];
-    if (GetClassNameA(control, className, sizeof className) > 0 && strcmp(className, "#32770") == 0)
+    WCHAR className[100];
+    if (GetClassNameW(control, className, 100) > 0 && wcscmp(className, L"#32770") == 0)
         return;
     EnableWindow(control, enable ? TRUE : FALSE);
 }
@@ -236,7 +246,7 @@ void SetTestControlsEnabled(int enable)
         for (int id : LockedIds)
             EnableWindow(GetDlgItem(ServerPage, id), enable ? TRUE : FALSE);
         EnableWindow(AddButton, enable && EditHasText());
-        SetDlgItemTextA(ServerPage, IDC_TEST_BUTTON, enable ? "テスト" : "中止");
+        SetWindowText932(GetDlgItem(ServerPage, IDC_TEST_BUTTON), enable ? "テスト" : "中止");
     }
     // The sheet's own buttons and its tab control are siblings of the pages: walk both ways
     // from the OK button and leave the pages (dialog class) alone.

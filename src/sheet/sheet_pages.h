@@ -17,8 +17,8 @@ void ReportPageChange(HWND page);
 INT_PTR AcceptApply(HWND page);
 
 // The common dialogs the pages open; the real ones unless a test puts its own answer in.
-extern BOOL (WINAPI *SheetChooseFont)(LPCHOOSEFONTA choice);
-extern BOOL (WINAPI *SheetChooseColor)(LPCHOOSECOLORA choice);
+extern BOOL (WINAPI *SheetChooseFont)(LPCHOOSEFONTW choice);
+extern BOOL (WINAPI *SheetChooseColor)(LPCHOOSECOLORW choice);
 extern int (WINAPI *SheetMessageBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // True while a server test has locked the sheet (its OK, Cancel and tabs are disabled).

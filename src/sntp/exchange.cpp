@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 #include "sntp/host_lookup.h"
 #include "sntp/kiss_memory.h"
@@ -14,7 +15,7 @@
 RecentServer RecentServers[RecentServerSlots];
 uint32_t TickCounter;
 int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data) = WSAStartup;
-int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBoxA;
+int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style) = MessageBox932;
 void (*AnnounceLookedUpAddress)(void);
 void (*RequestSent)(void);
 

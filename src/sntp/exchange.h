@@ -23,7 +23,7 @@ extern RecentServer RecentServers[RecentServerSlots];
 extern uint32_t TickCounter;
 
 // Replaceable by tests: the WinSock start-up (default WSAStartup) and the box that reports its
-// failure (default MessageBoxA). The host lookup's seam is in sntp/host_lookup.h.
+// failure (default MessageBox932). The host lookup's seam is in sntp/host_lookup.h.
 extern int (WINAPI *NetworkStartup)(WORD version, LPWSADATA data);
 extern int (WINAPI *NetworkErrorBox)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 

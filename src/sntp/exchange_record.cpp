@@ -3,6 +3,7 @@
 #include "sntp/exchange_record.h"
 #include <stdarg.h>
 #include <stdio.h>
+#include "base/wide_text.h"
 
 ExchangeRecordData ExchangeRecord = {nullptr, 0, ExchangeIdle, 0, 0, nullptr, INVALID_SOCKET,
                                      nullptr, {}, 0, 0, 0, {0}, 0, {0}, 0};
@@ -25,7 +26,7 @@ UtcClockReader FinestUtcClock(HMODULE kernel)
 void WINAPI ReadFinestUtcClock(LPFILETIME utc)
 {
     if (FinestClock == NULL)
-        FinestClock = FinestUtcClock(GetModuleHandleA("kernel32.dll"));
+        FinestClock = FinestUtcClock(GetModuleHandleW(L"kernel32.dll"));
     FinestClock(utc);
 }
 
@@ -58,13 +59,13 @@ void AppendTestLine(const char *format, ...)
     line[length] = '\r';
     line[length + 1] = '\n';
     line[length + 2] = '\0';
-    int end = GetWindowTextLengthA(TestOutputBox);
-    SendMessageA(TestOutputBox, EM_SETSEL, (WPARAM)end, (LPARAM)end);
-    SendMessageA(TestOutputBox, EM_REPLACESEL, FALSE, (LPARAM)line);
+    int end = GetWindowTextLengthW(TestOutputBox);
+    SendMessageW(TestOutputBox, EM_SETSEL, (WPARAM)end, (LPARAM)end);
+    SendText932(TestOutputBox, EM_REPLACESEL, FALSE, line);
 }
 
 void ClearTestOutput(void)
 {
     if (TestOutputBox != NULL)
-        SetWindowTextA(TestOutputBox, "");
+        SetWindowTextW(TestOutputBox, L"");
 }

@@ -56,7 +56,7 @@ static int ResolveHostName(const char *name, struct sockaddr_storage *addresses,
     *count = 0;
     AddressInfoFunction getInfo = NameFunctions.getAddressInfo;
     FreeAddressInfoFunction freeInfo = NameFunctions.freeAddressInfo;
-    HMODULE ws2 = GetModuleHandleA("ws2_32.dll");
+    HMODULE ws2 = GetModuleHandleW(L"ws2_32.dll");
     if ((getInfo == NULL || freeInfo == NULL) && ws2 != NULL) {
         getInfo = (AddressInfoFunction)(void (*)(void))GetProcAddress(ws2, "getaddrinfo");
         freeInfo = (FreeAddressInfoFunction)(void (*)(void))GetProcAddress(ws2, "freeaddrinfo");
@@ -104,7 +104,7 @@ static DWORD WINAPI LookupWorker(LPVOID parameter)
     lookup->error = error;
     EnterCriticalSection(&PostLock);
     if (!lookup->abandoned)
-        PostMessageA(lookup->window, lookup->message, lookup->tag, (LPARAM)error);
+        PostMessageW(lookup->window, lookup->message, lookup->tag, (LPARAM)error);
     LeaveCriticalSection(&PostLock);
     Release(lookup);
     return 0;

@@ -71,7 +71,7 @@ static int HandOver(ReplyReceiver *receiver, const ReceivedDatagram *datagram)
     EnterCriticalSection(&PostLock);
     int silenced = receiver->silenced;
     if (copy != NULL && !silenced &&
-        PostMessageA(receiver->window, receiver->message, receiver->tag, (LPARAM)copy))
+        PostMessageW(receiver->window, receiver->message, receiver->tag, (LPARAM)copy))
         copy = NULL;
     LeaveCriticalSection(&PostLock);
     FreeReceivedDatagram(copy);     // a hand-over nobody will handle
@@ -125,9 +125,9 @@ ReplyReceiver *StartReplyReceiver(SOCKET socket, HWND window, UINT message, WPAR
     receiver->window = window;
     receiver->message = message;
     receiver->tag = tag;
-    receiver->running = CreateEventA(NULL, TRUE, FALSE, NULL);
-    receiver->readable = CreateEventA(NULL, TRUE, FALSE, NULL);
-    receiver->stop = CreateEventA(NULL, TRUE, FALSE, NULL);
+    receiver->running = CreateEventW(NULL, TRUE, FALSE, NULL);
+    receiver->readable = CreateEventW(NULL, TRUE, FALSE, NULL);
+    receiver->stop = CreateEventW(NULL, TRUE, FALSE, NULL);
     if (receiver->running != NULL && receiver->readable != NULL && receiver->stop != NULL &&
         WSAEventSelect(socket, receiver->readable, FD_READ) == 0)
         receiver->thread = CreateThread(NULL, 0, ReceiverThread, receiver, CREATE_SUSPENDED, NULL);

@@ -142,6 +142,11 @@ int ParseAddressLiteral(const char *text, struct sockaddr_storage *address)
     memset(address, 0, sizeof *address);
     if (text == NULL || strnlen(text, TextMax + 1) > TextMax)
         return NotALiteral;
+    // A host name or address is ASCII: any other byte would reach the resolver as the system's
+    // code page reads it, another name than the one shown.
+    for (const char *p = text; *p; ++p)
+        if ((unsigned char)*p >= 0x80)
+            return FormNotAccepted;
     if (strchr(text, ':') != NULL) {
         struct sockaddr_in6 *in6 = (struct sockaddr_in6 *)address;
         if (ParseIpv6Literal(text, in6) != 0) {

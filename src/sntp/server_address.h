@@ -15,7 +15,8 @@ enum { NotALiteral = -1, FormNotAccepted = -2 };
 // (::ffff:192.0.2.1) is read as the IPv4 address it carries: an IPv6 socket on Windows sends no
 // IPv4. Port 0. 0; NotALiteral for a host name; FormNotAccepted for a text with a colon that is
 // no IPv6 address (a port as in 192.0.2.1:123 or [2001:db8::1]:123, a zone by name as in
-// fe80::1%eth0), which no host name can have either.
+// fe80::1%eth0), which no host name can have either, and for a text with a byte outside
+// ASCII.
 int ParseAddressLiteral(const char *text, struct sockaddr_storage *address);
 int AddressLength(const struct sockaddr_storage *address);     // 0 for a family not handled
 void SetAddressPort(struct sockaddr_storage *address, uint16_t port);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 
+#include "base/wide_text.h"
 #include "app/command_line.h"
 #include "app/elevation_wait.h"
 #include "app/sync_harness.h"
@@ -178,7 +179,7 @@ TEST_F(ElevatedSync, ElevatedInstanceMakesTheCorrection)
         Settings.SaveLog = 1;
         Settings.MinAdjust = 100;
         Settings.Elevate = 1;
-        snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder.c_str());
+        TextToWide(folder.c_str(), ProgramDirectory, MAX_PATH);
         ElevatedExePath = exe.c_str();
         QueryProcessElevated = NotElevated;
         SetSystemClock = SettingWithoutTheRight;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/wide_text.h"
 #include "base/program.h"
 #include "app/sync_harness.h"
 #include "app/sync_machine.h"
@@ -78,7 +79,7 @@ protected:
         SendMessageA(ServerCombo, CB_SETCURSEL, 0, 0);
         Settings.SaveLog = 1;
         Settings.MinAdjust = 9999;
-        snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", "C:\\vm-no-such-folder\\");
+        TextToWide("C:\\vm-no-such-folder\\", ProgramDirectory, MAX_PATH);
         SetSystemClock = RecordNoClockSetting;
         LogErrorBox = StopAndRunAgainInFirstBox;
         Boxes = 0;
@@ -86,7 +87,7 @@ protected:
     void TearDown() override
     {
         CloseExchange();
-        LogErrorBox = MessageBoxA;
+        LogErrorBox = MessageBox932;
     }
 };
 
@@ -191,11 +192,11 @@ TEST_F(ReplyReentry, NothingButTheExchangeBetweenSendAndNotification)
         DWORD start = GetTickCount();
         while (std::find(Trace.begin(), Trace.end(), "clock") == Trace.end() &&
                CurrentState != Idle && GetTickCount() - start < 2000) {
-            if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            if (!PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
                 MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
                 continue;
             }
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
             Trace.push_back("loop");
         }
         UnhookWindowsHookEx(hook);
@@ -254,15 +255,15 @@ std::string TakeEventLog(void)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char path[MAX_PATH + 64];
-    snprintf(path, sizeof path, "%svellmarin-eventlog-%04d.txt", ProgramDirectory, (int)now.wYear);
+    WCHAR path[MAX_PATH + 64];
+    LogFilePath(path, MAX_PATH + 64, L"vellmarin-eventlog-%04d.txt", now.wYear);
     std::string text;
-    FILE *file = fopen(path, "rb");
+    FILE *file = _wfopen(path, L"rb");
     for (int c; file != NULL && (c = fgetc(file)) != EOF;)
         text += (char)c;
     if (file != NULL)
         fclose(file);
-    DeleteFileA(path);
+    DeleteFileW(path);
     return text;
 }
 
@@ -286,7 +287,7 @@ TEST_F(ReplyReentry, LargeStepIsMadeOnlyWhenASecondServerAgrees)
     const char *const servers[2][2] = {{"127.0.0.1", "::1"}, {"::1", "dual"}};
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
+    TextToWide(folder, ProgramDirectory, MAX_PATH);
     UseFakeResolver();
     FakeAddresses({"::1", "127.0.0.1"});
     Settings.ConfirmStep = 1000;

@@ -290,8 +290,8 @@ std::string WindowText(HWND window)
 void PumpMessages(void)
 {
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }

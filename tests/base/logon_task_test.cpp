@@ -14,36 +14,34 @@
 
 TEST(ProgramFilesRule, OnlyFilesBelowTheFolderItself)
 {
-    struct Row { const char *path, *folder; int inside; };
+    struct Row { const WCHAR *path, *folder; int inside; };
     const Row rows[] = {
-        {"C:\\Program Files\\vellmarin\\vellmarin.exe", "C:\\Program Files", 1},
-        {"c:\\PROGRAM files\\vm.exe", "C:\\Program Files\\", 1},
-        {"C:\\Program Files (x86)\\vm\\vm.exe", "C:\\Program Files (x86)", 1},
-        {"C:\\Program Files Evil\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files (x86)\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files", "C:\\Program Files", 0},
-        {"C:\\Program Files\\", "C:\\Program Files", 0},
-        {"C:\\Program Files\\..\\Users\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\vm\\..\\..\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\.\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\. .\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\vm\\..", "C:\\Program Files", 0},
-        {"C:\\Program Files\\\\x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\vm/../../x.exe", "C:\\Program Files", 0},
-        {"C:\\Program Files\\x.exe:stream", "C:\\Program Files", 0},
-        {"C:\\Program Files\\?\\x.exe", "C:\\Program Files", 0},     // a character lost to CP932
-        {"\\\\?\\C:\\Program Files\\x.exe", "C:\\Program Files", 0},
-        {"C:\\x.exe", "", 0},
-        // 表 ends in 0x5C, which is no separator; ア (83 41) and ギ (83 61) differ only in a
-        // trail byte that must not be folded like a letter.
-        {"C:\\表\\x.exe", "C:\\表", 1},
-        {"C:\\表\\x.exe", "C:\\表\\", 1},
-        {"C:\\表x.exe", "C:\\表", 0},
-        {"C:\\ギ\\x.exe", "C:\\ア", 0},
-        {"C:\\Program Files\\ソフト\\x.exe", "C:\\Program Files", 1},
+        {L"C:\\Program Files\\vellmarin\\vellmarin.exe", L"C:\\Program Files", 1},
+        {L"c:\\PROGRAM files\\vm.exe", L"C:\\Program Files\\", 1},
+        {L"C:\\Program Files (x86)\\vm\\vm.exe", L"C:\\Program Files (x86)", 1},
+        {L"C:\\Program Files Evil\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files (x86)\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\..\\Users\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\vm\\..\\..\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\.\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\. .\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\vm\\..", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\vm/../../x.exe", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\x.exe:stream", L"C:\\Program Files", 0},
+        {L"C:\\Program Files\\?\\x.exe", L"C:\\Program Files", 0},
+        {L"\\\\?\\C:\\Program Files\\x.exe", L"C:\\Program Files", 0},
+        {L"C:\\x.exe", L"", 0},
+        // Any script in a name; letters outside ASCII match only exactly.
+        {L"C:\\Program Files\\Zo\u00EB \u6642\u8A08\\vellmarin.exe", L"C:\\Program Files", 1},
+        {L"C:\\\u8868\\x.exe", L"C:\\\u8868\\", 1},
+        {L"C:\\\u8868x.exe", L"C:\\\u8868", 0},
+        {L"C:\\\u00C9\\x.exe", L"C:\\\u00E9", 0},
     };
     for (const Row &row : rows)
-        EXPECT_EQ(row.inside, PathInsideFolder(row.path, row.folder)) << row.path << " in " << row.folder;
+        EXPECT_EQ(row.inside, PathInsideFolder(row.path, row.folder)) << rows - &row;
 }
 
 namespace {
@@ -90,8 +88,8 @@ const IID DomDocument = {0x2933bf81, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x
 TEST(LogonTask, TextStartsTheExeFromItsFolderAtLogonAndWakeAtTheHighestLevel)
 {
     static WCHAR xml[8192];
-    EXPECT_EQ(-1, LogonTaskXml("C:\\Program Files\\\x81", xml, 8192));    // a lone lead byte
-    ASSERT_EQ(0, LogonTaskXml("C:\\Program Files\\A&B's\\vellmarin.exe", xml, 8192));
+    EXPECT_EQ(-1, LogonTaskXml(L"vellmarin.exe", xml, 8192));       // no folder to start it from
+    ASSERT_EQ(0, LogonTaskXml(L"C:\\Program Files\\A&B's Zo\u00EB\\vellmarin.exe", xml, 8192));
     WCHAR user[256];
     DWORD size = 256;
     ASSERT_TRUE(GetUserNameW(user, &size));
@@ -107,8 +105,8 @@ TEST(LogonTask, TextStartsTheExeFromItsFolderAtLogonAndWakeAtTheHighestLevel)
         {L"UserId", std::wstring(L"\\") + user, 2},
         {L"LogonType", L"InteractiveToken", 1},
         {L"RunLevel", L"HighestAvailable", 1},
-        {L"Command", L"C:\\Program Files\\A&B's\\vellmarin.exe", 1},
-        {L"WorkingDirectory", L"C:\\Program Files\\A&B's", 1},
+        {L"Command", L"C:\\Program Files\\A&B's Zo\u00EB\\vellmarin.exe", 1},
+        {L"WorkingDirectory", L"C:\\Program Files\\A&B's Zo\u00EB", 1},
         {L"ExecutionTimeLimit", L"PT0S", 1},
         {L"DisallowStartIfOnBatteries", L"false", 1},
         {L"StopIfGoingOnBatteries", L"false", 1},
@@ -141,17 +139,17 @@ TEST(LogonTask, RegisteredOnlyForAnExeInProgramFilesAndDeleted)
     ASSERT_EQ(0, LogonTaskName(name, 256));
     EXPECT_EQ(0, wcsncmp(name, L"vellmarin S-1-", 14)) << name;
     CommandResult result;
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\users\\Public\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\users\\Public\\vellmarin.exe");
     EXPECT_EQ(ExitNotInProgramFiles, RunCommand(1, &result));
     EXPECT_EQ(L"none", ReadTaskLimit(name));
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-task-test\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\Program Files\\vm-task-test\\vellmarin.exe");
     ASSERT_EQ(ExitClockSet, RunCommand(1, &result));
     EXPECT_EQ(0u, result.windowsError);
     EXPECT_EQ(L"PT0S", ReadTaskLimit(name));
     ASSERT_EQ(ExitClockSet, RunCommand(0, &result));
     EXPECT_EQ(L"none", ReadTaskLimit(name));
     EXPECT_EQ(ExitClockSet, RunCommand(0, &result));     // nothing to delete is done too
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }
 
 // Whose task it is, read from the task's text: the principal's user, by name or SID, and the
@@ -187,11 +185,11 @@ TEST(ProgramFilesRule, TheSixtyFourBitFolderFromTheRegistry)
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                            0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key));
     ASSERT_NE(ERROR_SUCCESS, RegQueryValueExA(key, "ProgramW6432Dir", NULL, NULL, NULL, NULL)) << "named already";
-    snprintf(TaskExePath, sizeof TaskExePath, "D:\\Programs 64\\vm\\vellmarin.exe");
+    wcscpy(TaskExePath, L"D:\\Programs 64\\vm\\vellmarin.exe");
     EXPECT_EQ(0, ExeMayBeTaskTarget());
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "ProgramW6432Dir", 0, REG_SZ, (const BYTE *)"D:\\Programs 64", 15));
     EXPECT_EQ(1, ExeMayBeTaskTarget());
     RegDeleteValueA(key, "ProgramW6432Dir");
     RegCloseKey(key);
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }

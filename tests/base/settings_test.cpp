@@ -5,49 +5,59 @@
 #include <string.h>
 #include <string>
 
+#include "base/ini_file.h"
+#include "base/program.h"
 #include "base/settings.h"
+#include "base/wide_text.h"
+#include "support/test_ini.h"
 
 class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char folder[MAX_PATH];
-        GetTempPathA(sizeof folder, folder);
-        snprintf(IniPath, sizeof IniPath, "%svm-settings-%lu.ini", folder, GetCurrentProcessId());
-        DeleteFileA(IniPath);
-        FlushProfileCache();
+        WCHAR folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        _snwprintf(IniPath, MAX_PATH + 16, L"%lsvm-settings-%lu.ini", folder, GetCurrentProcessId());
+        DeleteFileW(IniPath);
         memset(&Settings, 0xA5, sizeof Settings);
     }
-    void TearDown() override
-    {
-        FlushProfileCache();
-        DeleteFileA(IniPath);
-    }
-    static void FlushProfileCache() { WritePrivateProfileStringA(NULL, NULL, NULL, IniPath); }
+    void TearDown() override { DeleteFileW(IniPath); }
     static void WriteFile(const std::string &text)
     {
-        FILE *file = fopen(IniPath, "wb");
+        FILE *file = _wfopen(IniPath, L"wb");
         ASSERT_NE(nullptr, file);
         fwrite(text.data(), 1, text.size(), file);
         fclose(file);
-        FlushProfileCache();
     }
+    static std::string FileText()
+    {
+        IniText ini;
+        LoadIniText(IniPath, &ini);
+        std::string text(ini.bytes ? ini.bytes : "", ini.length);
+        FreeIniText(&ini);
+        return text;
+    }
+    // The section's key lines as "key=value|...", as the file holds them.
     static std::string Section(const char *name)
     {
-        char buffer[8192];
-        DWORD n = GetPrivateProfileSectionA(name, buffer, sizeof buffer, IniPath);
-        std::string keys(buffer, n);
-        for (char &c : keys)
-            if (c == '\0')
-                c = '|';
+        std::string text = FileText(), keys, heading = std::string("[") + name + "]";
+        size_t at = text.find(heading);
+        if (at == std::string::npos)
+            return keys;
+        for (at = text.find('\n', at); at != std::string::npos && at + 1 < text.size();) {
+            size_t end = text.find('\n', at + 1);
+            std::string line = text.substr(at + 1, end == std::string::npos ? end : end - at - 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!line.empty() && line[0] == '[')
+                break;
+            if (!line.empty())
+                keys += line + "|";
+            at = end;
+        }
         return keys;
     }
-    static std::string Value(const char *section, const char *key)
-    {
-        char buffer[1024];
-        GetPrivateProfileStringA(section, key, "<missing>", buffer, sizeof buffer, IniPath);
-        return buffer;
-    }
+    static std::string Value(const char *section, const char *key) { return IniFileValue(section, key); }
 };
 
 TEST_F(SettingsFile, MissingFileGivesTheDefaults)
@@ -69,7 +79,7 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaults)
     EXPECT_EQ(65280u, s.Font.BkColor);
     for (COLORREF c : s.CustomColors)
         EXPECT_EQ(0u, c);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(IniPath));  // loading writes nothing
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(IniPath));  // loading writes nothing
 }
 
 // One key at a time: its text in the file and the value it loads as.
@@ -196,6 +206,8 @@ TEST_F(SettingsFile, SavedRecordLoadsBackUnchanged)
     EXPECT_EQ("128", Value("FONT", "Charset"));
     EXPECT_EQ("-1", Value("FONT", "BkColor"));
     EXPECT_EQ("986895", Value("FONT", "CustomColor15"));
+    // The face name's bytes are code page 932 whatever the system's code page is.
+    EXPECT_EQ("ＭＳ 明朝", Value("FONT", "Name"));
     memset(&Settings, 0, sizeof Settings);
     LoadSettings();
     EXPECT_EQ(0, memcmp(&saved, &Settings, sizeof saved));
@@ -240,7 +252,7 @@ protected:
     void SetUp() override
     {
         SettingsFile::SetUp();
-        combo = CreateWindowExA(0, "COMBOBOX", "", WS_POPUP | CBS_DROPDOWNLIST | WS_VSCROLL, 0,
+        combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_POPUP | CBS_DROPDOWNLIST | WS_VSCROLL, 0,
                                 0, 200, 200, NULL, NULL, NULL, NULL);
         ASSERT_NE(nullptr, combo);
     }
@@ -252,21 +264,20 @@ protected:
     std::string Entries()
     {
         std::string all;
-        int count = (int)SendMessageA(combo, CB_GETCOUNT, 0, 0);
+        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
         for (int i = 0; i < count; ++i) {
-            char text[1024] = "";
-            if (SendMessageA(combo, CB_GETLBTEXTLEN, i, 0) < (LRESULT)sizeof text)
-                SendMessageA(combo, CB_GETLBTEXT, i, (LPARAM)text);
-            all += text;
+            char *text = CopyComboEntry(combo, i);
+            all += text ? text : "";
             all += "|";
+            free(text);
         }
         return all;
     }
     void Fill(const std::vector<std::string> &names)
     {
-        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
         for (const std::string &name : names)
-            SendMessageA(combo, CB_ADDSTRING, 0, (LPARAM)name.c_str());
+            SendText932(combo, CB_ADDSTRING, 0, name.c_str());
     }
     HWND combo = NULL;
 };
@@ -298,7 +309,7 @@ TEST_F(ServerList, LoadingStopsAtTheFirstGapAndAfter32)
     };
     for (const Row &row : rows) {
         WriteFile(row.file);
-        SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
         EXPECT_EQ(row.count, LoadServerList(combo)) << row.file;
         EXPECT_EQ(row.entries, Entries()) << row.file;
     }
@@ -316,7 +327,7 @@ TEST_F(ServerList, SavingLeavesNoStaleKey)
     Fill({});
     SaveServerList(combo);
     EXPECT_EQ("", Section("SERVER"));
-    SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     EXPECT_EQ(0, LoadServerList(combo));
 }
 
@@ -334,13 +345,13 @@ TEST_F(ServerList, SavedListLoadsBackWhole)
 
 TEST(ProgramPaths, IniFileLiesBesideTheExecutable)
 {
-    char module[MAX_PATH];
-    GetModuleFileNameA(NULL, module, sizeof module);
+    WCHAR module[MAX_PATH];
+    GetModuleFileNameW(NULL, module, MAX_PATH);
     ComputeProgramPaths();
-    std::string directory = ProgramDirectory;
+    std::wstring directory = ProgramDirectory;
     ASSERT_FALSE(directory.empty());
-    EXPECT_EQ('\\', directory.back());
-    EXPECT_EQ(0u, std::string(module).find(directory));
-    EXPECT_EQ(std::string::npos, std::string(module).substr(directory.size()).find('\\'));
-    EXPECT_EQ(directory + "vellmarin.ini", IniPath);
+    EXPECT_EQ(L'\\', directory.back());
+    EXPECT_EQ(0u, std::wstring(module).find(directory));
+    EXPECT_EQ(std::wstring::npos, std::wstring(module).substr(directory.size()).find(L'\\'));
+    EXPECT_EQ(directory + L"vellmarin.ini", IniPath);
 }

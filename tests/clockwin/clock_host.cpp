@@ -11,8 +11,9 @@
 #include "clockwin/placement.h"
 #include "resource.h"
 #include "base/settings.h"
+#include "base/wide_text.h"
 
-static const char HostClass[] = "VELLMARIN_TEST_HOST";
+static const WCHAR HostClass[] = L"VELLMARIN_TEST_HOST";
 int HostForwardsMouse = 1;
 
 // The program's own procedure; only the pointer's real mouse messages can be held back.
@@ -20,7 +21,7 @@ static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARA
 {
     int mouse = message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP;
     if (mouse && !HostForwardsMouse)
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     return ClockWindowProc(window, message, wParam, lParam);
 }
 
@@ -31,19 +32,19 @@ HWND CreateHostClockWindow(DWORD style)
     if (!registered) {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
-        WNDCLASSA windowClass = {};
+        WNDCLASSW windowClass = {};
         windowClass.lpfnWndProc = HostProc;
         windowClass.hInstance = ProgramInstance;
-        windowClass.hIcon = LoadIconA(ProgramInstance, MAKEINTRESOURCEA(IDI_CLOCK));
-        windowClass.hCursor = LoadCursorA(NULL, MAKEINTRESOURCEA(32512));
+        windowClass.hIcon = LoadIconW(ProgramInstance, MAKEINTRESOURCEW(IDI_CLOCK));
+        windowClass.hCursor = LoadCursorW(NULL, MAKEINTRESOURCEW(32512));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = HostClass;
-        RegisterClassA(&windowClass);
+        RegisterClassW(&windowClass);
         registered = true;
     }
     // The creation steps run as in the program; the timer and the machine are then stopped, so
     // nothing but the test changes what the window shows.
-    CreateWindowExA(0, HostClass, "vellmarin", style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, NULL, NULL,
+    CreateWindowExW(0, HostClass, L"vellmarin", style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, NULL, NULL,
                     ProgramInstance, NULL);
     if (ClockWindow) {
         KillTimer(ClockWindow, 1);
@@ -61,22 +62,23 @@ void DestroyHostClockWindow(void)
     }
     // The window's destruction asked the message loop to end; a test has none to end.
     MSG quit;
-    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    PeekMessageW(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 void UseScratchIni(const char *name)
 {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    snprintf(IniPath, sizeof IniPath, "%svm-clockwin-%s.ini", folder, name);
-    DeleteFileA(IniPath);
+    WCHAR folder[MAX_PATH], wideName[64];
+    GetTempPathW(MAX_PATH, folder);
+    _snwprintf(IniPath, MAX_PATH + 16, L"%lsvm-clockwin-%ls.ini", folder, TextToWide(name, wideName, 64));
+    IniPath[MAX_PATH + 15] = L'\0';
+    DeleteFileW(IniPath);
 }
 
 void PumpMessages(void)
 {
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }

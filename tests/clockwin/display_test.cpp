@@ -68,7 +68,7 @@ protected:
         DisplayLocalTimeSource = GetLocalTime;
         CorrectionFailed = 0;
         ClockOffset = 0;
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
     }
     void Build(int formStyle)
     {
@@ -221,8 +221,8 @@ TEST_F(DisplayTest, AppearanceChangeReplacesFontAndBrush)
     Settings.Font.BkColor = RGB(10, 20, 30);
     ApplyClockAppearance();
     EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(ClockFont)));
-    LOGFONTA made;
-    ASSERT_TRUE(GetObjectA(ClockFont, sizeof made, &made));
+    LOGFONTW made;
+    ASSERT_TRUE(GetObjectW(ClockFont, sizeof made, &made));
     EXPECT_EQ(PointsToFontHeight(30), made.lfHeight);
     if (oldFont != ClockFont) {
         EXPECT_EQ(0u, GetObjectType(oldFont));
@@ -245,7 +245,7 @@ TEST_F(DisplayTest, AppearanceChangeReplacesFontAndBrush)
     EXPECT_EQ(reinterpret_cast<LRESULT>(ClockFont), SendMessageA(TimeField, WM_GETFONT, 0, 0));
 }
 
-HFONT WINAPI NoFont(const LOGFONTA *)
+HFONT WINAPI NoFont(const LOGFONTW *)
 {
     return NULL;
 }
@@ -261,7 +261,7 @@ TEST_F(DisplayTest, FontThatCannotBeMadeLeavesTheSystemFont)
         ASSERT_NE(nullptr, oldFont);
         CreateClockFont = NoFont;
         ApplyClockAppearance();
-        CreateClockFont = CreateFontIndirectA;
+        CreateClockFont = CreateFontIndirectW;
         EXPECT_EQ(nullptr, ClockFont) << style;
         EXPECT_EQ(0u, GetObjectType(oldFont)) << style;
         EXPECT_EQ(0, SendMessageA(field, WM_GETFONT, 0, 0)) << style;

@@ -84,5 +84,5 @@ TEST(At144Dpi, BothLooksShowTheWholeDateTimeAndStatus)
         ExpectFits(row.look == StandardStyle ? StatusField : DisplayField, row.status);
         DestroyHostClockWindow();
     }
-    DeleteFileA(IniPath);
+    DeleteFileW(IniPath);
 }

@@ -330,7 +330,7 @@ protected:
     void TearDown() override
     {
         DestroyHostClockWindow();
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
     }
 };
 

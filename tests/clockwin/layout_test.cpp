@@ -15,6 +15,8 @@
 #include "clockwin/layout.h"
 #include "clockwin/scaling.h"
 #include "base/settings.h"
+#include "base/wide_text.h"
+#include "support/test_ini.h"
 #include "sntp/reply.h"
 #include "support/process_counts.h"
 #include "vellmarin_version.h"
@@ -73,7 +75,7 @@ protected:
     {
         UnhookWindowsHookEx(hook);
         DestroyHostClockWindow();
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
     }
     HHOOK hook = NULL;
 };
@@ -192,9 +194,10 @@ TEST_F(LayoutTest, StandardLookBuildsEveryControlAsTabled)
     HGDIOBJ gui = GetStockObject(DEFAULT_GUI_FONT);
     for (HWND control : {OptionsButton, RunButton, ServerCombo})
         EXPECT_EQ(reinterpret_cast<LRESULT>(gui), SendMessageA(control, WM_GETFONT, 0, 0));
-    LOGFONTA status;
-    ASSERT_TRUE(GetObjectA(StatusFont, sizeof status, &status));
-    EXPECT_STREQ("ＭＳ Ｐゴシック", status.lfFaceName);
+    LOGFONTW status;
+    ASSERT_TRUE(GetObjectW(StatusFont, sizeof status, &status));
+    char face[2 * LF_FACESIZE];
+    EXPECT_STREQ("ＭＳ Ｐゴシック", WideToText(status.lfFaceName, face, sizeof face));
     EXPECT_EQ(PointsToFontHeight(8), status.lfHeight);
     EXPECT_EQ(SHIFTJIS_CHARSET, status.lfCharSet);
 }
@@ -373,12 +376,12 @@ TEST_F(LayoutTest, ServerListFromTheIniFileOrTheDefaults)
         {{"a.example", "b.example"}, {"a.example", "b.example"}},
     };
     for (const Row &row : rows) {
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
         for (size_t i = 0; i < row.keys.size(); ++i) {
             if (row.keys[i].empty()) continue;
             char key[16];
             snprintf(key, sizeof key, "Server%d", static_cast<int>(i));
-            WritePrivateProfileStringA("SERVER", key, row.keys[i].c_str(), IniPath);
+            PutIniValue("SERVER", key, row.keys[i].c_str());
         }
         for (int look = 0; look < 2; ++look) {
             Settings.FormStyle = look;
@@ -392,7 +395,7 @@ TEST_F(LayoutTest, ServerListFromTheIniFileOrTheDefaults)
 // A change of look carries the list in use, not the file's; an emptied one becomes the defaults.
 TEST_F(LayoutTest, ChangeOfLookCarriesTheListInUseOrTheDefaults)
 {
-    WritePrivateProfileStringA("SERVER", "Server0", "a.example", IniPath);
+    PutIniValue("SERVER", "Server0", "a.example");
     struct Row {
         std::vector<std::string> inUse, expected;
     } rows[] = {
@@ -492,12 +495,12 @@ TEST_F(LayoutTest, ChangeOfDpiScalesTheLayoutAndKeepsTheQuery)
 TEST_F(LayoutTest, LongServerNamesWidenOnlyTheDropDownList)
 {
     std::string longest(256, 'w');
-    WritePrivateProfileStringA("SERVER", "Server0", "a.example", IniPath);
+    PutIniValue("SERVER", "Server0", "a.example");
     BuildClockLayout();
     EXPECT_EQ(176, SendMessageA(ServerCombo, CB_GETDROPPEDWIDTH, 0, 0));
     TearDownClockLayout();
 
-    WritePrivateProfileStringA("SERVER", "Server1", longest.c_str(), IniPath);
+    PutIniValue("SERVER", "Server1", longest.c_str());
     BuildClockLayout();
     std::vector<std::string> entries = ComboEntries();
     ASSERT_EQ(2u, entries.size());
@@ -545,8 +548,8 @@ TEST_F(LayoutTest, FontDescriptionFollowsTheSettings)
         font.Underline = static_cast<uint8_t>(row.underline);
         font.StrikeOut = static_cast<uint8_t>(row.strikeOut);
         font.Charset = 128;
-        LOGFONTA made = MakeClockFont(&font);
-        EXPECT_STREQ("Arial", made.lfFaceName);
+        LOGFONTW made = MakeClockFont(&font);
+        EXPECT_STREQ(L"Arial", made.lfFaceName);
         EXPECT_EQ(PointsToFontHeight(12), made.lfHeight);
         EXPECT_EQ(0, made.lfWidth);
         EXPECT_EQ(row.weight, made.lfWeight);
@@ -558,20 +561,24 @@ TEST_F(LayoutTest, FontDescriptionFollowsTheSettings)
     }
 }
 
-TEST_F(LayoutTest, FaceNamesAreCutToThirtyOneBytesOnWholeCharacters)
+TEST_F(LayoutTest, FaceNamesAreCutToThirtyOneCharacters)
 {
+    std::string kana;
+    for (int i = 0; i < 32; ++i)
+        kana += "あ";
     struct Row { std::string name; std::string expected; } rows[] = {
         {std::string(63, 'x'), std::string(31, 'x')},
-        // 15 double-byte characters (30 bytes) and then one more: the 16th would need bytes 31-32.
-        {std::string("あいうえおかきくけこさしすせそた"), std::string("あいうえおかきくけこさしすせそ")},
-        {"x" + std::string("あいうえおかきくけこさしすせそた"), "x" + std::string("あいうえおかきくけこさしすせそ")},
+        // Double-byte characters count as one each: 16 of them (32 bytes) are kept whole.
+        {std::string("あいうえおかきくけこさしすせそた"), std::string("あいうえおかきくけこさしすせそた")},
+        {"x" + kana.substr(0, 62), "x" + kana.substr(0, 60)},
     };
     for (const Row &row : rows) {
         FontSettings font = {};
         memset(font.Name, 'z', sizeof font.Name);    // unterminated: the copy stays inside it
         memcpy(font.Name, row.name.c_str(), row.name.size() < 63 ? row.name.size() + 1 : 63);
-        LOGFONTA made = MakeClockFont(&font);
-        EXPECT_EQ(row.expected, std::string(made.lfFaceName)) << row.name;
+        LOGFONTW made = MakeClockFont(&font);
+        char face[2 * LF_FACESIZE];
+        EXPECT_EQ(row.expected, std::string(WideToText(made.lfFaceName, face, sizeof face))) << row.name;
     }
 }
 
@@ -591,8 +598,8 @@ TEST_F(LayoutTest, BadSettingsGiveDefinedResults)
         BuildClockLayout();
         EXPECT_EQ(row.look, ClockLook());
         ASSERT_NE(nullptr, ClockFont);
-        LOGFONTA made;
-        ASSERT_TRUE(GetObjectA(ClockFont, sizeof made, &made));
+        LOGFONTW made;
+        ASSERT_TRUE(GetObjectW(ClockFont, sizeof made, &made));
         EXPECT_EQ(PointsToFontHeight(row.size), made.lfHeight);
         EXPECT_EQ(row.look == MetallicBarStyle ? 5 : 0, DrawnButtonCount);
         HDC dc = GetDC(ClockWindow);

@@ -88,7 +88,7 @@ protected:
     void TearDown() override
     {
         DestroyHostClockWindow();
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
     }
     RECT Frame()
     {

@@ -59,15 +59,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     SetTimer(NULL, 0, 1000, NULL);
     DWORD end = GetTickCount() + seconds * 1000;
     MSG message;
-    while (GetTickCount() < end && GetMessageA(&message, NULL, 0, 0) > 0) {
+    while (GetTickCount() < end && GetMessageW(&message, NULL, 0, 0) > 0) {
         if (message.message == WM_TIMER && !message.hwnd) {
             if (bar) ShowDateTime(); else RefreshClockDisplay();
             continue;
         }
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     DestroyHostClockWindow();
-    DeleteFileA(IniPath);
+    DeleteFileW(IniPath);
     return 0;
 }

@@ -27,7 +27,7 @@ protected:
     void TearDown() override
     {
         DestroyHostClockWindow();
-        DeleteFileA(IniPath);
+        DeleteFileW(IniPath);
     }
     void Build(int formStyle)
     {

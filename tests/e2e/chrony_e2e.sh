@@ -3,9 +3,12 @@
 # when $2 is "nochronyd": the test serves port 123 itself) and a name server of ours on
 # 127.0.0.6:53, then runs the test exe given as $1 under Wine in a mount namespace of its own whose
 # resolver is that name server (the machine's resolver is never asked), and stops both by their PIDs.
+# Arguments after $2 go to the test exe.
 set -u
 test_exe="$1"
 chronyd="${2:-chronyd}"
+shift $(( $# < 2 ? $# : 2 ))
+extra="$*"
 server=127.0.0.4
 resolver=127.0.0.6
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -48,7 +51,7 @@ VM_DUAL_NAME=dual.vellmarin.test \
 unshare -m sh -c "mount --bind '$dir/resolv.conf' /etc/resolv.conf &&
                   mount --bind '$dir/nsswitch.conf' /etc/nsswitch.conf &&
                   [ \"\$(grep '^nameserver' /etc/resolv.conf)\" = 'nameserver $resolver' ] &&
-                  exec '${VM_WINE:-wine}' '$test_exe'"
+                  exec '${VM_WINE:-wine}' '$test_exe' $extra"
 rc=$?
 echo "name server heard:"; cat "$dir/dns.out"
 exit $rc

@@ -50,3 +50,32 @@ TEST(EndToEndAddresses, UnreachableIpv6ThenIpv4SynchronisesOnTheSecondAttempt)
     EXPECT_EQ("エラー：受信タイムアウト発生 あと3回ﾘﾄﾗｲします。", seen[1]);
     EXPECT_TRUE(Contains(seen[2], "時計の誤差は ")) << seen[2];
 }
+
+// A folder named with a letter code page 932 lacks, under any system code page: its INI is read
+// (the server it names is asked, not the built-in ones, which only our name server would hear),
+// its correction log is written there, and the texts set at run time read back whole.
+TEST(EndToEndAddresses, FolderNamedOutsideTheCodePageKeepsItsSettings)
+{
+    WSADATA data;
+    WSAStartup(0x0101, &data);
+    FakeNtpServerConfig config = {};
+    ASSERT_EQ(0, FakeNtpServerStart(&config)) << "port 123 busy";
+    std::string folder = MakeRunFolder("Zo\xC3\xAB \xE6\x99\x82\xE8\xA8\x88",
+                                       BaseIni("StartupWait=0\r\nAutoClose=0\r\nSaveLog=1\r\n"));
+    RunningClock clock = {};
+    ASSERT_EQ(0, LaunchClock(folder, &clock));
+    HWND window = FindClockWindow(clock.process.dwProcessId, 10000);
+    std::string status = WaitForText(window, 2101, [](const std::string &text) {
+        return Contains(text, "誤差") || Contains(text, "ｴﾗｰ") || Contains(text, "エラー"); }, 10000);
+    std::string button = ControlText(window, 2001), title = WindowTitle(window);
+    StopClock(&clock);
+    EXPECT_EQ(1, FakeNtpServerRequestCount());
+    FakeNtpServerStop();
+    WSACleanup();
+    EXPECT_TRUE(Contains(status, "時計の誤差は ")) << status;
+    EXPECT_EQ("実行", button);
+    EXPECT_EQ("vellmarin", title);
+    std::vector<std::string> log = ReadLines(LogPath(folder));
+    ASSERT_EQ(2u, log.size());
+    EXPECT_EQ("\"時刻\",\"誤差(秒)\"", log[0]);
+}

@@ -1,17 +1,40 @@
 // Runs the real program from a temporary folder and reads it from outside.
 #include "e2e/e2e_support.h"
+#include "base/wide_text.h"
 
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+// Paths are kept in UTF-8 here, so a folder named with characters no code page has (the test
+// of such a folder) is handled like any other; Windows is spoken to in UTF-16.
+std::wstring WidePath(const std::string &utf8)
+{
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, NULL, 0);
+    std::wstring wide(units > 0 ? units : 1, L'\0');
+    if (units > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], units);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
+static std::string Utf8Path(const WCHAR *wide)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, NULL, 0, NULL, NULL);
+    std::string utf8(bytes > 0 ? bytes : 1, '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, &utf8[0], bytes, NULL, NULL);
+    utf8.resize(strlen(utf8.c_str()));
+    return utf8;
+}
+
 static std::string ProgramPath(void)
 {
     // The test sits in <build>\tests\e2e\, the program in <build>\.
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    std::string own = path;
+    WCHAR path[MAX_PATH];
+    GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::string own = Utf8Path(path);
     for (int up = 0; up < 3; ++up)
         own = own.substr(0, own.find_last_of('\\'));
     return own + "\\vellmarin.exe";
@@ -19,32 +42,32 @@ static std::string ProgramPath(void)
 
 static void RemoveFolderFiles(const std::string &folder)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(WidePath(folder + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        std::string name = found.cFileName;
+        std::string name = Utf8Path(found.cFileName);
         if (name == "." || name == "..")
             continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveDirectoryA((folder + name).c_str());
+            RemoveDirectoryW(WidePath(folder + name).c_str());
         else
-            DeleteFileA((folder + name).c_str());
-    } while (FindNextFileA(search, &found));
+            DeleteFileW(WidePath(folder + name).c_str());
+    } while (FindNextFileW(search, &found));
     FindClose(search);
 }
 
 std::string MakeRunFolder(const char *name, const std::string &ini)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%svm-e2e-%s-%lu\\", temp, name, GetCurrentProcessId());
-    CreateDirectoryA(folder, NULL);
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::string folder = Utf8Path(temp) + "vm-e2e-" + name + "-" +
+                         std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryW(WidePath(folder).c_str(), NULL);
     RemoveFolderFiles(folder);
-    CopyFileA(ProgramPath().c_str(), (std::string(folder) + "vellmarin.exe").c_str(), FALSE);
-    FILE *file = fopen((std::string(folder) + "vellmarin.ini").c_str(), "wb");
+    CopyFileW(WidePath(ProgramPath()).c_str(), WidePath(folder + "vellmarin.exe").c_str(), FALSE);
+    FILE *file = _wfopen(WidePath(folder + "vellmarin.ini").c_str(), L"wb");
     if (file) {
         fwrite(ini.data(), 1, ini.size(), file);
         fclose(file);
@@ -57,15 +80,13 @@ int LaunchClock(const std::string &folder, RunningClock *clock, const char *argu
     ZeroMemory(clock, sizeof clock->process);
     clock->window = NULL;
     clock->folder = folder;
-    STARTUPINFOA startup;
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     std::string exe = folder + "vellmarin.exe";
-    char commandLine[MAX_PATH + 400];
-    snprintf(commandLine, sizeof commandLine, "\"%s\"%s%s", exe.c_str(), arguments[0] ? " " : "",
-             arguments);
-    if (!CreateProcessA(exe.c_str(), commandLine, NULL, NULL, FALSE, 0, NULL, folder.c_str(),
-                        &startup, &clock->process))
+    std::wstring commandLine = WidePath("\"" + exe + "\"" + (arguments[0] ? " " : "") + arguments);
+    if (!CreateProcessW(WidePath(exe).c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL,
+                        WidePath(folder).c_str(), &startup, &clock->process))
         return -1;
     return 0;
 }
@@ -85,12 +106,12 @@ static BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context)
     GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
         return TRUE;
-    char text[64] = "";
-    if (search->className &&
-        (!GetClassNameA(window, text, sizeof text) || strcmp(text, search->className) != 0))
+    WCHAR wide[64] = L"";
+    char text[128] = "";
+    if (search->className && (!GetClassNameW(window, wide, 64) ||
+                              strcmp(WideToText(wide, text, sizeof text), search->className) != 0))
         return TRUE;
-    if (search->title &&
-        (GetWindowTextA(window, text, sizeof text) < 0 || strcmp(text, search->title) != 0))
+    if (search->title && strcmp(WindowTitle(window).c_str(), search->title) != 0)
         return TRUE;
     search->found = window;
     return FALSE;
@@ -135,7 +156,7 @@ void StopClock(RunningClock *clock)
     if (WaitForSingleObject(clock->process.hProcess, 0) != WAIT_OBJECT_0) {
         HWND window = FindProcessWindow(clock->process.dwProcessId, "VELLMARIN", NULL, 0, 0);
         if (window)
-            PostMessageA(window, WM_CLOSE, 0, 0);
+            PostMessageW(window, WM_CLOSE, 0, 0);
         if (WaitForSingleObject(clock->process.hProcess, 5000) != WAIT_OBJECT_0)
             TerminateProcess(clock->process.hProcess, 99);
         WaitForSingleObject(clock->process.hProcess, 5000);
@@ -145,20 +166,24 @@ void StopClock(RunningClock *clock)
     ZeroMemory(&clock->process, sizeof clock->process);
 }
 
+// Texts are read in UTF-16, as a user sees them, and compared in the program's code page 932.
+static std::string TextOf(HWND window)
+{
+    WCHAR wide[1024] = L"";
+    char text[2048] = "";
+    if (window)
+        SendMessageW(window, WM_GETTEXT, 1024, (LPARAM)wide);
+    return WideToText(wide, text, sizeof text);
+}
+
 std::string ControlText(HWND window, int id)
 {
-    char text[1024] = "";
-    HWND control = GetDlgItem(window, id);
-    if (control)
-        GetWindowTextA(control, text, sizeof text);
-    return text;
+    return TextOf(GetDlgItem(window, id));
 }
 
 std::string WindowTitle(HWND window)
 {
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    return TextOf(window);
 }
 
 std::string WaitForText(HWND window, int id, bool (*match)(const std::string &), DWORD timeoutMs)
@@ -181,7 +206,7 @@ bool Contains(const std::string &text, const char *part)
 std::string ReadWholeFile(const std::string &path)
 {
     std::string content;
-    FILE *file = fopen(path.c_str(), "rb");
+    FILE *file = _wfopen(WidePath(path).c_str(), L"rb");
     if (!file)
         return content;
     char buffer[4096];

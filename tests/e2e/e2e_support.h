@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+// Paths here are UTF-8 (a folder may be named with characters no code page has); window texts
+// are code page 932, read in UTF-16 whatever the system's code page is.
 struct RunningClock {
     PROCESS_INFORMATION process;
     HWND window;
     std::string folder;     // ends in a backslash
 };
+
+std::wstring WidePath(const std::string &utf8);
 
 // A fresh folder under %TEMP% holding a copy of the program and the given INI text.
 std::string MakeRunFolder(const char *name, const std::string &ini);

@@ -6,14 +6,17 @@
 
 static HWND FindClock(void)
 {
-    return FindWindowA("VELLMARIN", NULL);
+    return FindWindowW(L"VELLMARIN", NULL);
 }
 
 static void ReadText(HWND window, char *out, int size)
 {
+    // Read in UTF-16 and printed in code page 932, whatever the system's code page.
     out[0] = '\0';
-    if (window)
-        GetWindowTextA(window, out, size);
+    WCHAR wide[1000];
+    if (window && GetWindowTextW(window, wide, 1000) > 0 &&
+        WideCharToMultiByte(932, 0, wide, -1, out, size, NULL, NULL) == 0)
+        out[0] = '\0';
 }
 
 static void ReadField(HWND clock, int id, char *out, int size)
@@ -43,7 +46,7 @@ int main(int argc, char **argv)
         return 1;
     }
     if (strcmp(command, "close") == 0) {
-        PostMessageA(clock, WM_CLOSE, 0, 0);
+        PostMessageW(clock, WM_CLOSE, 0, 0);
         return 0;
     }
     char status[1000];

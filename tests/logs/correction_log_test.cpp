@@ -2,6 +2,7 @@
 // the yearly file name, and the failure box for a folder that cannot be written.
 #include <string.h>
 
+#include "base/wide_text.h"
 #include "base/program.h"
 #include "log_folder.h"
 #include "logs/correction_log.h"
@@ -89,7 +90,7 @@ static std::string SystemText(DWORD code)
 TEST_F(LogFolder, UnwritableFolderShowsTheSystemTextAndTheNextEntryTriesAgain)
 {
     std::string missing = folder + "no-such-folder\\";
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", missing.c_str());
+    TextToWide(missing.c_str(), ProgramDirectory, MAX_PATH);
     ClockWindow = (HWND)0x1234;
     AppendCorrectionLog("0.042");
     AppendCorrectionLog("0.043");
@@ -156,7 +157,7 @@ TEST_F(LogFolder, WriteThatFailsOnlyAtCloseIsReported)
     if (probe == NULL)
         GTEST_SKIP() << "no /dev/full link";
     fclose(probe);
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", full.c_str());
+    TextToWide(full.c_str(), ProgramDirectory, MAX_PATH);
     AppendCorrectionLog("0.001");
     ASSERT_EQ(1u, RecordedBoxes.size());
     EXPECT_EQ("ログファイルへの書き込み失敗\n\n" + SystemText(ERROR_DISK_FULL), RecordedBoxes[0].text);

@@ -2,6 +2,7 @@
 // row, the conditional lines, the zone name and the failure box.
 #include <string.h>
 
+#include "base/wide_text.h"
 #include "log_folder.h"
 #include "logs/event_log.h"
 #include "base/settings.h"
@@ -228,7 +229,7 @@ TEST_F(EventLog, ZoneNameAndZeroReferenceTimestamp)
 TEST_F(EventLog, UnwritableFolderShowsTheBoxAndWritesNothing)
 {
     std::string missing = folder + "gone\\";
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", missing.c_str());
+    TextToWide(missing.c_str(), ProgramDirectory, MAX_PATH);
     Report();
     Report();
     ASSERT_EQ(2u, RecordedBoxes.size());
@@ -248,7 +249,7 @@ TEST_F(EventLog, WriteThatFailsOnlyAtCloseIsReported)
     if (probe == NULL)
         GTEST_SKIP() << "no /dev/full link";
     fclose(probe);
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", full.c_str());
+    TextToWide(full.c_str(), ProgramDirectory, MAX_PATH);
     NtpFields fields;
     DecodeNtpPacket(reply, 48, &fields);
     AppendEventLog("192.0.2.10", "0.0.0.0", reply, 48, &fields, &destination, "-0.125");

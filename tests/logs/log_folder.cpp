@@ -1,4 +1,5 @@
 // A temporary log folder for the log tests, a fixed local time and a recording failure box.
+#include "base/wide_text.h"
 #include "log_folder.h"
 
 #include <stdio.h>
@@ -28,7 +29,7 @@ void LogFolder::SetUp()
     GetTempPathA(sizeof temp, temp);
     folder = std::string(temp) + "vm-logs-" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), NULL);
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder.c_str());
+    TextToWide(folder.c_str(), ProgramDirectory, MAX_PATH);
     LogLocalTimeSource = ReadFakeLocalTime;
     LogErrorBox = RecordBox;
     RecordedBoxes.clear();

@@ -12,6 +12,7 @@
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
 #include "base/settings.h"
+#include "base/wide_text.h"
 #include "sheet/property_sheet.h"
 #include "sheet/sheet_pages.h"
 #include "sheet/logon_task_box.h"
@@ -30,25 +31,25 @@ const char SafeServers[] = "[SERVER]\r\nServer0=127.0.0.1\r\nServer1=127.0.0.2\r
 // What the font chooser answers, and what it was asked.
 struct FontAnswer {
     BOOL result;
-    char face[LF_FACESIZE];     // copied whole, unterminated if all 32 bytes are used
+    WCHAR face[LF_FACESIZE];    // copied whole, unterminated if all 32 characters are used
     int pointTenths;
     LONG weight;
     BYTE italic, underline, strikeOut, charset;
     COLORREF color;
 };
 FontAnswer NextFont;
-CHOOSEFONTA AskedFont;
-LOGFONTA AskedLogFont;
+CHOOSEFONTW AskedFont;
+LOGFONTW AskedLogFont;
 int FontCalls;
 
-BOOL WINAPI AnswerFont(LPCHOOSEFONTA choice)
+BOOL WINAPI AnswerFont(LPCHOOSEFONTW choice)
 {
     FontCalls++;
     AskedFont = *choice;
     AskedLogFont = *choice->lpLogFont;
     if (!NextFont.result)
         return FALSE;
-    memcpy(choice->lpLogFont->lfFaceName, NextFont.face, LF_FACESIZE);
+    memcpy(choice->lpLogFont->lfFaceName, NextFont.face, sizeof NextFont.face);
     choice->lpLogFont->lfWeight = NextFont.weight;
     choice->lpLogFont->lfItalic = NextFont.italic;
     choice->lpLogFont->lfUnderline = NextFont.underline;
@@ -61,9 +62,9 @@ BOOL WINAPI AnswerFont(LPCHOOSEFONTA choice)
 
 BOOL ColorResult;
 COLORREF ColorAnswer;
-CHOOSECOLORA AskedColor;
+CHOOSECOLORW AskedColor;
 
-BOOL WINAPI AnswerColor(LPCHOOSECOLORA choice)
+BOOL WINAPI AnswerColor(LPCHOOSECOLORW choice)
 {
     AskedColor = *choice;
     if (!ColorResult)
@@ -75,9 +76,10 @@ BOOL WINAPI AnswerColor(LPCHOOSECOLORA choice)
 
 std::string FaceOf(HFONT font)
 {
-    LOGFONTA description = {};
-    GetObjectA(font, sizeof description, &description);
-    return description.lfFaceName;
+    LOGFONTW description = {};
+    GetObjectW(font, sizeof description, &description);
+    char face[2 * LF_FACESIZE];
+    return WideToText(description.lfFaceName, face, sizeof face);
 }
 
 class OptionsPage : public ::testing::Test {
@@ -94,8 +96,8 @@ protected:
     void TearDown() override
     {
         TearDownClock();
-        SheetChooseFont = ChooseFontA;
-        SheetChooseColor = ChooseColorA;
+        SheetChooseFont = ChooseFontW;
+        SheetChooseColor = ChooseColorW;
     }
 };
 
@@ -107,18 +109,18 @@ TEST_F(OptionsPage, SheetHasItsCaptionTabsAndNoHelpButton)
     int applyVisible = -1;
     RunSheet([&](HWND sheet) {
         char text[100] = {0};
-        GetWindowTextA(sheet, text, sizeof text);
+        GetWindowText932(sheet, text, sizeof text);
         caption = text;
-        exStyle = GetWindowLongA(sheet, GWL_EXSTYLE);
+        exStyle = GetWindowLongW(sheet, GWL_EXSTYLE);
         HWND tab = PropSheet_GetTabControl(sheet);
         for (int i = 0; i < TabCtrl_GetItemCount(tab); i++) {
-            char title[64] = {0};
-            TCITEMA item = {};
+            WCHAR title[64] = {0};
+            TCITEMW item = {};
             item.mask = TCIF_TEXT;
             item.pszText = title;
-            item.cchTextMax = sizeof title;
-            SendMessageA(tab, TCM_GETITEMA, (WPARAM)i, (LPARAM)&item);
-            tabs += std::string(i ? "|" : "") + title;
+            item.cchTextMax = 64;
+            SendMessageW(tab, TCM_GETITEMW, (WPARAM)i, (LPARAM)&item);
+            tabs += std::string(i ? "|" : "") + WideToText(title, text, sizeof text);
         }
         HWND apply = GetDlgItem(sheet, 0x3021);
         applyVisible = apply && IsWindowVisible(apply);
@@ -209,25 +211,27 @@ TEST_F(OptionsPage, AutoCloseGreysErrorCloseAndKeepsItsMark)
 TEST_F(OptionsPage, FontChooserIsAskedWithTheCurrentFontAndItsAnswerIsStored)
 {
     struct Row {
-        const char *face; int tenths; LONG weight; BYTE italic;
+        const wchar_t *face; int tenths; LONG weight; BYTE italic;
         const char *storedFace; int size; int bold; int italicStored;
     };
     const Row rows[] = {
-        {"IPAGothic", 200, FW_NORMAL, 0, "IPAGothic", 20, 0, 0},
-        {"IPAGothic", 105, FW_BOLD, 1, "IPAGothic", 10, 1, 1},          // 10.5 points give 10
-        {"IPAGothic", 120, FW_SEMIBOLD, 0, "IPAGothic", 12, 0, 0},
-        {"IPAGothic", 120, FW_HEAVY, 255, "IPAGothic", 12, 0, 1},
-        // A face name filling all 32 bytes without a terminator keeps 31 of them.
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 90, FW_NORMAL, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", 9, 0, 0},
-        // 31 bytes whose last one opens a double-byte character: the half character is dropped.
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123\x83\x53", 90, FW_NORMAL, 0,
-         "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", 9, 0, 0},
+        {L"IPAGothic", 200, FW_NORMAL, 0, "IPAGothic", 20, 0, 0},
+        {L"IPAGothic", 105, FW_BOLD, 1, "IPAGothic", 10, 1, 1},          // 10.5 points give 10
+        {L"IPAGothic", 120, FW_SEMIBOLD, 0, "IPAGothic", 12, 0, 0},
+        {L"IPAGothic", 120, FW_HEAVY, 255, "IPAGothic", 12, 0, 1},
+        // A face name filling all 32 characters without a terminator keeps 31 of them.
+        {L"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", 90, FW_NORMAL, 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234", 9, 0, 0},
+        // 31 Japanese characters are 62 bytes of code page 932: all are kept.
+        {L"\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4"
+         L"\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4\u30B4",
+         90, FW_NORMAL, 0, "ゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴゴ", 9, 0, 0},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.face);
+        SCOPED_TRACE(row.storedFace);
         Open("[FONT]\r\nColor=255\r\nSize=14\r\n");
         NextFont.result = TRUE;
-        memcpy(NextFont.face, row.face, strlen(row.face) < LF_FACESIZE ? strlen(row.face) + 1 : LF_FACESIZE);
+        memcpy(NextFont.face, row.face,
+               (wcslen(row.face) < LF_FACESIZE ? wcslen(row.face) + 1 : LF_FACESIZE) * sizeof(WCHAR));
         NextFont.pointTenths = row.tenths;
         NextFont.weight = row.weight;
         NextFont.italic = row.italic;
@@ -246,7 +250,8 @@ TEST_F(OptionsPage, FontChooserIsAskedWithTheCurrentFontAndItsAnswerIsStored)
         EXPECT_EQ(SCREEN_FONTTYPE, AskedFont.nFontType);
         EXPECT_EQ(ClockWindow, AskedFont.hwndOwner);
         EXPECT_EQ((COLORREF)255, AskedFont.rgbColors);
-        EXPECT_STREQ("ＭＳ Ｐゴシック", AskedLogFont.lfFaceName);
+        char asked[2 * LF_FACESIZE];
+        EXPECT_STREQ("ＭＳ Ｐゴシック", WideToText(AskedLogFont.lfFaceName, asked, sizeof asked));
         EXPECT_STREQ(row.storedFace, Settings.Font.Name);
         EXPECT_EQ(std::string(row.storedFace) + " " + std::to_string(row.size) + "ﾎﾟｲﾝﾄ", label);
         EXPECT_EQ(row.storedFace, IniString("FONT", "Name"));
@@ -262,7 +267,7 @@ TEST_F(OptionsPage, CancelAfterAFontChangeRestoresTheClockFont)
 {
     Open("");
     NextFont.result = TRUE;
-    strcpy(NextFont.face, "IPAGothic");
+    wcscpy(NextFont.face, L"IPAGothic");
     NextFont.pointTenths = 300;
     NextFont.weight = FW_NORMAL;
     HWND comboBefore = ServerCombo;
@@ -367,8 +372,8 @@ int WINAPI RecordSaveBox(HWND, LPCSTR text, LPCSTR caption, UINT)
 TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
 {
     Open("");
-    std::string ini = IniPath;
-    snprintf(IniPath, sizeof IniPath, "%sno-such-folder\\vellmarin.ini", ProgramDirectory);
+    std::wstring ini = IniPath;
+    _snwprintf(IniPath, MAX_PATH + 16, L"%lsno-such-folder\\vellmarin.ini", ProgramDirectory);
     SaveBoxes.clear();
     LogErrorBox = RecordSaveBox;
     RunSheet([](HWND sheet) {
@@ -389,8 +394,8 @@ TEST_F(OptionsPage, StyleChangeKeepsTheServerListInUse)
     Settings.Position = 1;
     SetWindowPos(ClockWindow, NULL, 170, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageA(ClockWindow, WM_CLOSE, 0, 0);
-    LogErrorBox = MessageBoxA;
-    snprintf(IniPath, sizeof IniPath, "%s", ini.c_str());
+    LogErrorBox = MessageBox932;
+    _snwprintf(IniPath, MAX_PATH + 16, L"%ls", ini.c_str());
     char reason[256];
     WindowsErrorText(ERROR_PATH_NOT_FOUND, reason, sizeof reason);
     ASSERT_EQ(3u, SaveBoxes.size());
@@ -491,7 +496,7 @@ TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAS
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LOGON_TASK)));
         EXPECT_EQ("Program Files に置くと登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     QueryUserIsAdministrator = [] { return 0; };
     RunSheet([&](HWND sheet) {
         HWND page = ShowPage(sheet, 0);
@@ -499,7 +504,7 @@ TEST_F(OptionsPage, EveryControlInsideItsPageAndNoTaskOutsideProgramFilesOrForAS
         EXPECT_EQ("管理者のアカウントでのみ登録できます。", Text(page, IDC_LOGON_TASK_NOTE));
     });
     QueryUserIsAdministrator = UserIsAdministrator;
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }
 
 // The elevated instance as a test answers it: declined or not started (error), its result block,
@@ -544,7 +549,7 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
     ASSERT_EQ(0, LogonTaskName(name, 256));
     GetSystemDirectoryW(taskFile, MAX_PATH);
     wcscat(wcscat(taskFile, L"\\tasks\\"), name);
-    snprintf(TaskExePath, sizeof TaskExePath, "C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
+    wcscpy(TaskExePath, L"C:\\Program Files\\vm-sheet-test\\vellmarin.exe");
     SheetStartElevated = AnswerStart;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.answer.exitCode);
@@ -587,7 +592,7 @@ TEST_F(OptionsPage, TaskBoxChangeRunsOneElevatedStartAndShowsItsOutcome)
         TearDownClock();
     }
     SheetStartElevated = StartElevatedSelf;
-    TaskExePath[0] = '\0';
+    TaskExePath[0] = L'\0';
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include "sheet/sheet_harness.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "base/settings.h"
@@ -51,7 +52,7 @@ protected:
     void TearDown() override
     {
         TearDownClock();
-        SheetMessageBox = MessageBoxA;
+        SheetMessageBox = MessageBox932;
     }
 };
 
@@ -195,6 +196,14 @@ TEST_F(ServerPage, AddButtonFollowsTheEditText)
         EXPECT_EQ("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。", BoxText);
         EXPECT_EQ("127.0.0.9:123", Text(page, IDC_SERVER_EDIT));
         EXPECT_EQ("127.0.0.1|127.0.0.9", ListEntries(GetDlgItem(page, IDC_SERVER_LIST)));
+        // So is a name outside ASCII, which the resolver would be given mangled ("zoe", "zo?").
+        for (const wchar_t *name : {L"zo\u00EB.example", L"\u6642\u8A08.example"}) {
+            SetWindowTextW(GetDlgItem(page, IDC_SERVER_EDIT), name);
+            BoxText.clear();
+            Click(page, IDC_ADD_BUTTON);
+            EXPECT_EQ("ｴﾗｰ:ｻｰﾊﾞｰ名の形式が正しくありません。", BoxText);
+            EXPECT_EQ("127.0.0.1|127.0.0.9", ListEntries(GetDlgItem(page, IDC_SERVER_LIST)));
+        }
     });
 }
 

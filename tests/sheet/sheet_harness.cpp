@@ -9,6 +9,8 @@
 #include "app/sync_machine.h"
 #include "clockwin/layout.h"
 #include "clockwin/placement.h"
+#include "base/wide_text.h"
+#include "support/test_ini.h"
 #include "base/settings.h"
 #include "sheet/property_sheet.h"
 #include "sntp/exchange.h"
@@ -19,15 +21,15 @@ static UINT_PTR ScriptTimer = 0;
 void SetUpClock(const char *iniText)
 {
     ProgramInstance = GetModuleHandleA(NULL);
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    snprintf(ProgramDirectory, sizeof ProgramDirectory, "%svm-sheet-%lu\\", folder,
-             (unsigned long)GetCurrentProcessId());
-    CreateDirectoryA(ProgramDirectory, NULL);
-    snprintf(IniPath, sizeof IniPath, "%svellmarin.ini", ProgramDirectory);
-    DeleteFileA(IniPath);
+    WCHAR folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    _snwprintf(ProgramDirectory, MAX_PATH, L"%lsvm-sheet-%lu\\", folder,
+               (unsigned long)GetCurrentProcessId());
+    CreateDirectoryW(ProgramDirectory, NULL);
+    _snwprintf(IniPath, MAX_PATH + 16, L"%lsvellmarin.ini", ProgramDirectory);
+    DeleteFileW(IniPath);
     if (iniText && *iniText) {
-        FILE *file = fopen(IniPath, "wb");
+        FILE *file = _wfopen(IniPath, L"wb");
         ASSERT_NE(nullptr, file);
         fputs(iniText, file);
         fclose(file);
@@ -37,10 +39,10 @@ void SetUpClock(const char *iniText)
 
     static bool registered = false;
     if (!registered)
-        registered = RegisterClockClass("VELLMARIN") == 0;
+        registered = RegisterClockClass(L"VELLMARIN") == 0;
     // The program's own window: its creation steps build the layout, start the timer and record
     // the creation rectangle. The start-up query is not wanted here, so the machine goes idle.
-    CreateWindowExA(0, "VELLMARIN", "vellmarin", WS_OVERLAPPEDWINDOW, 100, 100, 0, 0, NULL, NULL,
+    CreateWindowExW(0, L"VELLMARIN", L"vellmarin", WS_OVERLAPPEDWINDOW, 100, 100, 0, 0, NULL, NULL,
                     ProgramInstance, NULL);
     ASSERT_NE(nullptr, ClockWindow);
     EnterState(Idle);
@@ -57,10 +59,10 @@ void TearDownClock(void)
     // The window's destruction asked the message loop to end; the tests have none to end, and
     // a later modal sheet must not take the request as its own.
     MSG quit;
-    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
+    PeekMessageW(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
     StopNetwork();
-    DeleteFileA(IniPath);
-    RemoveDirectoryA(ProgramDirectory);
+    DeleteFileW(IniPath);
+    RemoveDirectoryW(ProgramDirectory);
 }
 
 static bool SheetStillOpen(HWND sheet)
@@ -122,15 +124,16 @@ void TypeText(HWND page, int id, const char *text)
         SendMessageA(edit, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
 }
 
+// Texts cross in UTF-16, as the user's typing and reading do, and are compared in code page 932.
 void SetText(HWND page, int id, const char *text)
 {
-    SetDlgItemTextA(page, id, text);
+    SetWindowText932(GetDlgItem(page, id), text);
 }
 
 std::string Text(HWND page, int id)
 {
     char text[2048] = {0};
-    GetDlgItemTextA(page, id, text, sizeof text);
+    GetWindowText932(GetDlgItem(page, id), text, sizeof text);
     return text;
 }
 
@@ -175,9 +178,9 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
         if (GetTickCount() - start > timeoutMs)
             return false;
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
     }
@@ -186,26 +189,26 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
 
 std::string IniString(const char *section, const char *key)
 {
-    char text[300] = {0};
-    GetPrivateProfileStringA(section, key, "<missing>", text, sizeof text, IniPath);
-    return text;
+    return IniFileValue(section, key);
 }
 
 int IniInt(const char *section, const char *key, int fallback)
 {
-    return (int)GetPrivateProfileIntA(section, key, fallback, IniPath);
+    std::string text = IniString(section, key);
+    return text == "<missing>" ? fallback : atoi(text.c_str());
 }
 
 static std::string Entries(HWND control, UINT countMessage, UINT textMessage)
 {
     std::string joined;
-    int count = (int)SendMessageA(control, countMessage, 0, 0);
+    int count = (int)SendMessageW(control, countMessage, 0, 0);
     for (int i = 0; i < count; i++) {
-        char text[300] = {0};
-        SendMessageA(control, textMessage, (WPARAM)i, (LPARAM)text);
+        WCHAR wide[300] = {0};
+        char text[600];
+        SendMessageW(control, textMessage, (WPARAM)i, (LPARAM)wide);
         if (i)
             joined += "|";
-        joined += text;
+        joined += WideToText(wide, text, sizeof text);
     }
     return joined;
 }

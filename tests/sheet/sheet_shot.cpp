@@ -51,6 +51,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     HoldTimer = SetTimer(NULL, 0, 50, HoldTimerProc);
     RunPropertySheet();
     DestroyHostClockWindow();
-    DeleteFileA(IniPath);
+    DeleteFileW(IniPath);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 #include <string.h>
 #include <string>
+#include "base/wide_text.h"
 #include "sntp/exchange_harness.h"
 #include "base/program.h"
 #include "base/settings.h"
@@ -712,7 +713,7 @@ TEST_F(ExchangeTest, NetworkThatDidNotStartFailsEveryExchange)
         EXPECT_EQ(std::vector<std::string>{row.message}, OutputLines());
         StopNetwork();
         NetworkStartup = WSAStartup;
-        NetworkErrorBox = MessageBoxA;
+        NetworkErrorBox = MessageBox932;
         StartNetwork();
     }
     WSACleanup();

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include "base/wide_text.h"
 #include "sntp/exchange_harness.h"
 #include "base/elevation.h"
 #include "logs/correction_log.h"
@@ -481,7 +482,7 @@ protected:
         GetTempPathA(sizeof temp, temp);
         snprintf(folder, sizeof folder, "%svm-exchange-logs-%lu\\", temp, GetCurrentProcessId());
         CreateDirectoryA(folder, NULL);
-        snprintf(ProgramDirectory, sizeof ProgramDirectory, "%s", folder);
+        TextToWide(folder, ProgramDirectory, MAX_PATH);
         savedTime = LogLocalTimeSource;
         LogLocalTimeSource = FixedLocalTime;
         savedBox = LogErrorBox;

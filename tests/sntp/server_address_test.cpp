@@ -35,6 +35,7 @@ TEST(ServerAddress, LiteralsAreReadAndShownInTheirUsualForm)
         {"1:2:3:4:5:6:7:8::", Refused}, {"1:::2", Refused}, {"1::2::3", Refused},
         {"12345::", Refused}, {":1::", Refused}, {"1:", Refused}, {"[::1", Refused},
         {"::1.2.3", Refused}, {"::256.1.1.1", Refused}, {"g::1", Refused},
+        {"時計.example", Refused}, {"zo\xEB.example", Refused},
     };
     for (const Row &row : rows) {
         struct sockaddr_storage address;
@@ -69,7 +70,7 @@ LPARAM AwaitLookup(void)
     MSG message;
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 5000) {
-        if (PeekMessageA(&message, NULL, LookupDone, LookupDone, PM_REMOVE))
+        if (PeekMessageW(&message, NULL, LookupDone, LookupDone, PM_REMOVE))
             return message.lParam;
         MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_POSTMESSAGE);
     }
