@@ -63,8 +63,7 @@ static int ReadNumber(HWND page, int editId, int *clean)
 static void ShowNumber(HWND page, int editId, int value)
 {
     WCHAR text[16];
-    _snwprintf(text, 16, L"%d", value);
-    text[15] = L'\0';
+    _snwprintf(text, 16, L"%d", value);     // an int's 11 characters at most: always terminated
     SetDlgItemTextW(page, editId, text);
 }
 
