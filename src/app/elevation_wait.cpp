@@ -11,7 +11,7 @@
 #include "base/command_result.h"
 #include "base/elevation.h"
 #include "base/exit_codes.h"
-#include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 #include "logs/correction_log.h"
 #include "sntp/exchange_record.h"

@@ -7,6 +7,7 @@
 #include "base/command_result.h"
 #include "base/exit_codes.h"
 #include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 #include "sntp/exchange.h"
 #include "sntp/reply.h"

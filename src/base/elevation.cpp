@@ -6,7 +6,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "base/program.h"
 #include "base/wide_text.h"
 
 int (*QueryProcessElevated)(void) = TokenIsElevated;

@@ -1,5 +1,5 @@
-// Definitions of the program-wide handles and texts declared in program.h, and the bounded copy
-// of code page 932 texts.
+// Definitions of the program-wide handles and texts declared in program.h, and the combo's entry
+// read as code page 932.
 #include "base/program.h"
 
 #include <stdlib.h>
@@ -11,32 +11,6 @@
 HINSTANCE ProgramInstance = NULL;
 HWND ClockWindow = NULL;
 const char VersionText[] = "vellmarin v" VM_VERSION_TEXT;
-
-size_t WholeCharacterLength(const char *text, size_t limit)
-{
-    size_t used = 0;
-    while (used < limit && text[used] != '\0') {
-        size_t step = 1;
-        if (IsLeadByte932((unsigned char)text[used])) {
-            if (used + 1 >= limit)
-                break;                      // its trail byte would not fit
-            if (text[used + 1] != '\0')
-                step = 2;
-        }
-        used += step;
-    }
-    return used;
-}
-
-void CopyWholeCharacters(char *out, size_t size, const char *text)
-{
-    if (size == 0)
-        return;
-    size_t length = WholeCharacterLength(text ? text : "", size - 1);
-    if (text)
-        memmove(out, text, length);
-    out[length] = '\0';
-}
 
 char *CopyComboEntry(HWND combo, WPARAM index)
 {

@@ -10,19 +10,36 @@ int IsLeadByte932(unsigned char c)
     return IsDBCSLeadByteEx(TextCodePage, c) ? 1 : 0;
 }
 
+size_t WholeCharacterLength(const char *text, size_t limit)
+{
+    size_t used = 0;
+    while (used < limit && text[used] != '\0') {
+        size_t step = 1;
+        if (IsLeadByte932((unsigned char)text[used])) {
+            if (used + 1 >= limit)
+                break;                      // its trail byte would not fit
+            if (text[used + 1] != '\0')
+                step = 2;
+        }
+        used += step;
+    }
+    return used;
+}
+
+void CopyWholeCharacters(char *out, size_t size, const char *text)
+{
+    if (size == 0)
+        return;
+    size_t length = WholeCharacterLength(text ? text : "", size - 1);
+    if (text)
+        memmove(out, text, length);
+    out[length] = '\0';
+}
+
 // Bytes of text up to its end, leaving out a lead byte that has no trail.
 static int WholeBytes(const char *text)
 {
-    size_t used = 0;
-    while (text[used] != '\0') {
-        if (IsLeadByte932((unsigned char)text[used])) {
-            if (text[used + 1] == '\0')
-                break;
-            used += 2;
-        } else {
-            used += 1;
-        }
-    }
+    size_t used = WholeCharacterLength(text, strlen(text));
     return used > 0x7FFFFFFF ? 0x7FFFFFFF : (int)used;
 }
 
@@ -78,15 +95,7 @@ const char *WideToText(const WCHAR *text, char *out, size_t size)
     whole[needed - 1] = '\0';
     if (whole == out)
         return out;
-    size_t used = 0;
-    while (whole[used] != '\0') {
-        size_t step = IsLeadByte932((unsigned char)whole[used]) && whole[used + 1] ? 2 : 1;
-        if (used + step > size - 1)
-            break;
-        used += step;
-    }
-    memcpy(out, whole, used);
-    out[used] = '\0';
+    CopyWholeCharacters(out, size, whole);
     free(whole);
     return out;
 }

@@ -9,6 +9,11 @@ enum { TextCodePage = 932 };
 
 // 1 when c starts a double-byte character of code page 932 (never the system's code page).
 int IsLeadByte932(unsigned char c);
+// Length of the longest start of text that fits in limit bytes without splitting a double-byte
+// character; never reads text at or past limit, so the text need not be terminated there.
+size_t WholeCharacterLength(const char *text, size_t limit);
+// Copies at most size - 1 bytes of text (whole characters only) and terminates; out may be text.
+void CopyWholeCharacters(char *out, size_t size, const char *text);
 
 // Code page 932 to UTF-16: at most count - 1 units, whole characters only, terminated. A lead
 // byte without its trail at the end is left out. Returns out.

@@ -1,7 +1,7 @@
 // The second opinion a large correction needs. One misconfigured or stale server must not move
 // the clock by years: a step above the limit is made only when two servers agree within a second.
 #include "sntp/step_check.h"
-#include "base/program.h"
+#include "base/wide_text.h"
 #include "base/settings.h"
 
 static const int64_t AgreementLimit = 10000000;    // 1 s in 100 ns units
