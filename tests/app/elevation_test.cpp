@@ -59,6 +59,7 @@ TEST(Elevation, CommandLineForms)
         {L"/sync C:\\evil.dll", BadCommand, ""},
         {L"/sync \x6642\x8A08.jp", BadCommand, ""},
         {L"/sync " + longest + L".comm", BadCommand, ""},
+        {L"/sync " + longest + L".co!", BadCommand, ""},      // the 256th byte is checked too
         {L"/register-task now", BadCommand, ""},
         {L"/unregister-task /sync ::1", BadCommand, ""},
     };
